@@ -1,0 +1,20 @@
+# Warnings for every target, and the hardening a distribution applies to what it ships.
+
+add_compile_options(-Wall -Wextra)
+if(HWKIT_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(HWKIT_SANITIZE)
+  # Sanitizer builds trade the fortified C library for the sanitizers' own checks.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+else()
+  # Fortification needs optimisation; keep -O2 even in a Debug build.
+  add_compile_options(-O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
+endif()
+
+add_compile_options(-fstack-protector-strong)
+include(CheckPIESupported)
+check_pie_supported()
+add_link_options(-Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack -Wl,--as-needed)

@@ -1,0 +1,5 @@
+#include "platform/delay.h"
+
+#include <unistd.h>
+
+void delay_us(unsigned int microseconds) { usleep(microseconds); }
