@@ -108,10 +108,10 @@ std::string hwsim_state() { return state_text(); }
 // Without the privilege the processor faults and the kernel ends the process.
 static void check_access(const char *op, unsigned short port, int width)
 {
-    bool allowed = g_sim.iopl_level == 3;
-    for (int i = 0; i < width && !allowed; i++)
-        allowed = g_sim.ioperm_bits[(unsigned short)(port + i)];
-    if (allowed)
+    bool allowed = true;
+    for (int i = 0; i < width; i++)
+        allowed = allowed && g_sim.ioperm_bits[(unsigned short)(port + i)];
+    if (allowed || g_sim.iopl_level == 3)
         return;
     trace_line("fault %s 0x%04x: no I/O privilege", op, port);
     write_state();

@@ -1,0 +1,406 @@
+// psumon as a whole program on simulated boards: what it prints, how it
+// exits, and what it did to the ports and the IPMI device.
+#include "run_program.h"
+
+#include <csignal>
+#include <sstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+const char *const X8SIE_BOARD = R"(
+pci 00:1c.0 3b428086
+superio 2e
+ldn 9 e4 a5
+)";
+
+const char *const X11_BOARD = R"(
+pci 00:1c.0 a1108086
+bmc reply 30 92 00 05
+)";
+
+const char *const X10DRLI_BOARD = R"(
+pci 00:1c.0 8d108086
+bmc mwr b2 00 40
+bmc mwr b0 00 00
+)";
+
+const char *const USAGE = "psumon v0.5\n"
+                          "run with args,please\n"
+                          "run once:./psumon 09 E4 or ./psumon\n"
+                          "run test mode :./psumon -test\n"
+                          "run test mode :./psumon -loop\n"
+                          "run test mode :./psumon -loopex\n";
+
+run_result psumon(std::vector<std::string> args, const std::string &scenario)
+{
+    run_request r;
+    r.program = PSUMON_SIM;
+    r.args = std::move(args);
+    r.scenario = scenario;
+    return run_program(r);
+}
+
+// The board identifier read, then one Super-I/O read of device 9, register 0xE4.
+const char *const SUPERIO_READ_TRACE = "iopl 3 -> ok\n"
+                                       "outl 0x0cf8 0x8000e000\n"
+                                       "outb 0x0080 0x00\n"
+                                       "inl 0x0cfc -> 0x3b428086\n"
+                                       "outb 0x0080 0x86\n"
+                                       "outb 0x002e 0x87\n"
+                                       "outb 0x0080 0x87\n"
+                                       "outb 0x002e 0x87\n"
+                                       "outb 0x0080 0x87\n"
+                                       "outb 0x002e 0x07\n"
+                                       "outb 0x0080 0x07\n"
+                                       "outb 0x002f 0x09\n"
+                                       "outb 0x0080 0x09\n"
+                                       "usleep 10000\n"
+                                       "outb 0x002e 0xe4\n"
+                                       "outb 0x0080 0xe4\n"
+                                       "usleep 10000\n"
+                                       "inb 0x002f -> 0xa5\n"
+                                       "outb 0x0080 0xa5\n"
+                                       "outb 0x002e 0xaa\n"
+                                       "outb 0x0080 0xaa\n";
+
+TEST(PsumonSingleCheck, SuperIoBoardPrintsTheStatusLineAfterTheExactPortSequence)
+{
+    run_result r = psumon({}, X8SIE_BOARD);
+    EXPECT_EQ(r.out, "A5\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.trace, SUPERIO_READ_TRACE);
+    EXPECT_NE(r.state.find("wait for key"), std::string::npos) << "the chip was left in configuration mode";
+}
+
+TEST(PsumonSingleCheck, TwoArgumentsOfAnyTextAreTheSingleCheck)
+{
+    for (auto args : {std::vector<std::string>{"09", "E4"}, {"-test", "-loop"}, {"", "x"}}) {
+        run_result r = psumon(args, X8SIE_BOARD);
+        EXPECT_EQ(r.out, "A5\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.trace, SUPERIO_READ_TRACE);
+    }
+}
+
+TEST(PsumonSingleCheck, BoardsWithoutAReaderOfTheirOwnAreReadThroughTheSuperIo)
+{
+    // X8DTH, an identifier outside the table, and no device at 00:1C.0 at all.
+    for (const char *pci : {"pci 00:1c.0 34068086\n", "pci 00:1c.0 12345678\n", ""}) {
+        run_result r = psumon({}, std::string(pci) + "superio 2e\nldn 9 e4 00\n");
+        EXPECT_EQ(r.out, "00\n") << pci;
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.trace.find("inb 0x002f -> 0x00"), std::string::npos);
+        EXPECT_EQ(trace_lines(r.trace, "ipmi"), "");
+    }
+}
+
+TEST(PsumonSingleCheck, SuperIoWithoutAChipReadsAllOnes)
+{
+    run_result r = psumon({}, "pci 00:1c.0 3b428086\n");
+    EXPECT_EQ(r.out, "FF\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(PsumonSingleCheck, X11BoardAsksTheBmcAndExitsZeroWhateverTheState)
+{
+    run_result r = psumon({}, "pci 00:1c.0 a1108086\nbmc reply 30 92 00 85\n");
+    EXPECT_EQ(r.out, "85\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(trace_lines(r.trace, "ipmi"),
+              "ipmi open /dev/ipmi0 O_RDWR -> ok\n"
+              "ipmi events 0 -> ok\n"
+              "ipmi send msgid=0 addr=type:0c,channel:0f,lun:00 addrlen=8 netfn=30 cmd=92 data=[] -> ok\n"
+              "ipmi select -> ok\n"
+              "ipmi receive msgid=0 netfn=31 cmd=92 data=[00 85] of 2 -> ok\n"
+              "ipmi close\n");
+    EXPECT_EQ(trace_lines(r.trace, "inb"), "") << "an IPMI board has no Super-I/O read";
+}
+
+TEST(PsumonSingleCheck, X10drliBoardReadsBothSuppliesOverThePrivateBus)
+{
+    run_result r = psumon({}, X10DRLI_BOARD);
+    EXPECT_EQ(r.out, "4000\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(trace_lines(r.trace, "ipmi send"),
+              "ipmi send msgid=0 addr=type:0c,channel:0f,lun:00 addrlen=8 netfn=06 cmd=52 "
+              "data=[07 b2 01 79] -> ok\n"
+              "ipmi send msgid=1 addr=type:0c,channel:0f,lun:00 addrlen=8 netfn=06 cmd=52 "
+              "data=[07 b0 01 79] -> ok\n");
+    EXPECT_EQ(trace_lines(r.trace, "ipmi open").size(), 2 * std::string("ipmi open /dev/ipmi0 O_RDWR -> ok\n").size());
+}
+
+TEST(PsumonUsage, ThreeOrMoreArgumentsPrintTheUsageAndReadNothing)
+{
+    for (auto args : {std::vector<std::string>{"a", "b", "c"}, {"-test", "-loop", "-loopex", "x"}}) {
+        run_result r = psumon(args, X8SIE_BOARD);
+        EXPECT_EQ(r.out, USAGE);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.trace, "");
+    }
+}
+
+TEST(PsumonUsage, NearMissesOfTheOptionsPrintTheUsageAndReadNothing)
+{
+    for (const char *arg : {"-TEST", "-lo", "-tests", "-loopexx", "-Loop", "test", "", "--test"}) {
+        run_result r = psumon({arg}, X8SIE_BOARD);
+        EXPECT_EQ(r.out, USAGE) << arg;
+        EXPECT_EQ(r.status, 0) << arg;
+        EXPECT_EQ(r.trace, "") << arg;
+    }
+}
+
+TEST(PsumonTest, ExitStatusIsTheSuperIoStateByte)
+{
+    run_result r = psumon({"-test"}, X8SIE_BOARD);
+    EXPECT_EQ(r.out, "psumon v0.5\nFunction[get_x8sie_ln4_power_state] state= A5\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0xA5);
+}
+
+TEST(PsumonTest, ExitStatusIsTheOemStateByteOnTheX11Board)
+{
+    run_result r = psumon({"-test"}, X11_BOARD);
+    EXPECT_EQ(r.out, "psumon v0.5\nFunction[get_x11ds_power_state] state= 05\n");
+    EXPECT_EQ(r.status, 5);
+}
+
+TEST(PsumonTest, X10drliFoldsTheTwoSupplyBytesToZeroOrOne)
+{
+    struct {
+        const char *b2, *b0, *line;
+        int status;
+    } cases[] = {
+        {"00 00", "00 00", "00|00", 0},
+        {"00 00", "00 02", "00|02", 1},
+        {"00 40", "00 00", "40|00", 1},
+        {"00 80", "00 00", "80|00", 1},
+        {"00 ff", "00 ff", "FF|FF", 1},
+        {"c1", "00 00", "00|00", 0},      // a refused request counts as 0
+    };
+    for (const auto &c : cases) {
+        run_result r = psumon({"-test"}, std::string("pci 00:1c.0 8d108086\nbmc mwr b2 ") + c.b2 +
+                                             "\nbmc mwr b0 " + c.b0 + "\n");
+        EXPECT_EQ(r.out, std::string("psumon v0.5\nFunction[get_x10drli_power_state] state= ") + c.line + "\n");
+        EXPECT_EQ(r.status, c.status) << c.line;
+    }
+}
+
+TEST(PsumonWatch, LoopReportsEachChangeWithTheCountOfUnchangedPolls)
+{
+    run_result r = psumon({"-loop"}, R"(
+pci 00:1c.0 3b428086
+superio 2e
+ldn 9 e4 01,01,01,01,01,01,03,01,01,07
+halt when-done
+)");
+    const char *read = "Function[get_x8sie_ln4_power_state] state= ";
+    std::string expected = std::string("psumon v0.5\n"
+                                       "get_mboard_id, MainBoard type is X8SIE_LN4(0x3B428086) \n") +
+                           read + "01\n" + "init power state is 0x01\n";
+    for (int i = 0; i < 5; i++)
+        expected += std::string(read) + "01\n";
+    expected += std::string(read) + "03\nget state= 03\nstate is changed from 0x01 to 0x03(count=5)\n";
+    expected += std::string(read) + "01\nget state= 01\nstate is changed from 0x03 to 0x01(count=0)\n";
+    expected += std::string(read) + "01\n";
+    expected += std::string(read) + "07\nget state= 07\nstate is changed from 0x01 to 0x07(count=1)\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.signal, SIGTERM);
+    // One identification for the whole watch, one second between polls.
+    EXPECT_EQ(trace_lines(r.trace, "inl"), "inl 0x0cfc -> 0x3b428086\n");
+    EXPECT_EQ(trace_lines(r.trace, "usleep 1000000").size(), 9 * std::string("usleep 1000000\n").size());
+}
+
+TEST(PsumonWatch, LoopOnTheX11BoardReportsAFailedRequestAsStateZero)
+{
+    run_result r = psumon({"-loop"}, R"(
+pci 00:1c.0 a1108086
+bmc reply 30 92 00 03 | c1 | 00 03
+halt when-done
+)");
+    EXPECT_EQ(r.out, "psumon v0.5\n"
+                     "get_mboard_id, MainBoard type is X11(0xA1108086) \n"
+                     "Function[get_x11ds_power_state] state= 03\n"
+                     "init power state is 0x03\n"
+                     "Function[get_x11ds_power_state] state= 00\n"
+                     "get state= 00\n"
+                     "state is changed from 0x03 to 0x00(count=0)\n"
+                     "Function[get_x11ds_power_state] state= 03\n"
+                     "get state= 03\n"
+                     "state is changed from 0x00 to 0x03(count=0)\n");
+    EXPECT_EQ(r.signal, SIGTERM);
+}
+
+TEST(PsumonWatch, LoopexMasksDisagreementAndWarnsWhenAllThreeDiffer)
+{
+    run_result r = psumon({"-loopex"}, R"(
+pci 00:1c.0 a1108086
+bmc reply 30 92 00 03 | 00 01 | 00 03 | 00 07 | 00 03 | 00 01 | 00 03 | 00 03 | 00 03
+halt when-done
+)");
+    const char *read = "Function[get_x11ds_power_state] state= ";
+    std::string expected = std::string("psumon v0.5\n"
+                                       "get_mboard_id, MainBoard type is X11(0xA1108086) \n") +
+                           read + "03\n" + read + "01\n" + read + "03\n" + "init power state is 0x01\n" +
+                           read + "07\n" + read + "03\n" + read + "01\n" + "warning, 07, 03, 01\n" +
+                           read + "03\n" + read + "03\n" + read + "03\n" +
+                           "state is changed from 0x01 to 0x03(count=1)\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.signal, SIGTERM);
+    EXPECT_EQ(r.out.find("get state="), std::string::npos);
+}
+
+TEST(PsumonWatch, MessageIdsRunOnAcrossDescriptors)
+{
+    run_result r = psumon({"-loopex"}, "pci 00:1c.0 a1108086\nbmc reply 30 92 00 01\nhalt after-sleeps 0\n");
+    EXPECT_EQ(r.out, "psumon v0.5\n"
+                     "get_mboard_id, MainBoard type is X11(0xA1108086) \n"
+                     "Function[get_x11ds_power_state] state= 01\n"
+                     "Function[get_x11ds_power_state] state= 01\n"
+                     "Function[get_x11ds_power_state] state= 01\n"
+                     "init power state is 0x01\n");
+    std::string expected;
+    for (int id = 0; id < 3; id++)
+        expected += "ipmi open /dev/ipmi0 O_RDWR -> ok\n"
+                    "ipmi send msgid=" + std::to_string(id) + "\n"
+                    "ipmi close\n";
+    std::string seen;
+    std::stringstream lines(r.trace);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("ipmi send", 0) == 0)
+            seen += line.substr(0, line.find(' ', 10)) + "\n";
+        else if (line.rfind("ipmi open", 0) == 0 || line == "ipmi close")
+            seen += line + "\n";
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(PsumonWatch, ChangeLinesReachAPipeBeforeTheWatchIsKilled)
+{
+    // Real one-second polls; the watch is killed from outside once the change shows.
+    run_request req;
+    req.program = PSUMON_SIM;
+    req.args = {"-loop"};
+    req.scenario = "pci 00:1c.0 3b428086\nsuperio 2e\nldn 9 e4 01,03\ndelay real\n";
+    req.kill_after_output = "state is changed from 0x01 to 0x03(count=0)\n";
+    req.timeout_ms = 10000;
+    run_result r = run_program(req);
+    EXPECT_FALSE(r.timed_out) << "the change line never reached the pipe";
+    EXPECT_EQ(r.signal, SIGTERM);
+    EXPECT_NE(r.out.find("get state= 03\nstate is changed from 0x01 to 0x03(count=0)\n"), std::string::npos);
+}
+
+TEST(PsumonPrivilege, RefusedIoplTouchesNoPortInAnyMode)
+{
+    const char *board = "iopl deny EPERM\npci 00:1c.0 3b428086\nsuperio 2e\nldn 9 e4 a5\n";
+    struct {
+        std::vector<std::string> args;
+        const char *out;
+    } modes[] = {
+        {{}, ""}, {{"09", "E4"}, ""}, {{"-test"}, "psumon v0.5\n"},
+        {{"-loop"}, "psumon v0.5\n"}, {{"-loopex"}, "psumon v0.5\n"},
+    };
+    for (const auto &m : modes) {
+        run_result r = psumon(m.args, board);
+        EXPECT_EQ(r.out, m.out);
+        EXPECT_EQ(r.err, "Error: Could not do iopl(3): Operation not permitted\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.trace, "iopl 3 -> EPERM\n");
+    }
+}
+
+// The deliverable itself, on this machine's kernel, as an unprivileged user:
+// iopl is refused whatever the kernel, so no real port can be reached.
+TEST(PsumonPrivilege, TheRealProgramFailsCleanlyWithoutPrivilege)
+{
+    for (auto mode : {std::vector<std::string>{}, {"-test"}, {"-loop"}, {"-loopex"}}) {
+        run_request req;
+        req.program = "/usr/bin/setpriv";
+        req.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all",
+                    "--bounding-set=-all", "--", PSUMON_REAL};
+        req.args.insert(req.args.end(), mode.begin(), mode.end());
+        run_result r = run_program(req);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, mode.empty() ? "" : "psumon v0.5\n");
+        EXPECT_EQ(r.err.rfind("Error: Could not do iopl(3): ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    }
+}
+
+struct ipmi_failure {
+    const char *name;
+    const char *bmc;       // scenario lines after the board identifier
+    const char *err;       // standard error
+    const char *out;       // the single check's status line
+};
+
+void PrintTo(const ipmi_failure &f, std::ostream *os) { *os << f.name; }
+
+class PsumonIpmiFailure : public testing::TestWithParam<ipmi_failure> {};
+
+TEST_P(PsumonIpmiFailure, StateAndMessage)
+{
+    run_result r = psumon({}, std::string("pci 00:1c.0 a1108086\n") + GetParam().bmc);
+    EXPECT_EQ(r.err, GetParam().err);
+    EXPECT_EQ(r.out, GetParam().out);
+    EXPECT_EQ(r.status, 0);
+    // Whatever happened, no descriptor stays open and each open is closed once.
+    std::string t = r.trace;
+    size_t opens = 0, closes = 0;
+    for (size_t p = 0; (p = t.find(" -> ok\nipmi events", p)) != std::string::npos; p++)
+        opens++;
+    for (size_t p = 0; (p = t.find("ipmi close\n", p)) != std::string::npos; p++)
+        closes++;
+    EXPECT_EQ(opens, closes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryRow, PsumonIpmiFailure,
+    testing::Values(
+        ipmi_failure{"NoDeviceNode", "", "Could not open ipmi device: No such file or directory\n", "00\n"},
+        ipmi_failure{"EventsRefused", "bmc reply 30 92 00 05\nbmc fail events EINVAL\n",
+                     "Could not enable event receiver: Invalid argument\n", "00\n"},
+        ipmi_failure{"SendFails", "bmc reply 30 92 00 05\nbmc fail send EIO\n",
+                     "Unable to send command: Input/output error\n", "00\n"},
+        ipmi_failure{"WaitFails", "bmc reply 30 92 00 05\nbmc fail select EINTR\n",
+                     "I/O Error: Interrupted system call\n", "00\n"},
+        ipmi_failure{"ReceiveFails", "bmc reply 30 92 00 05\nbmc fail receive EIO\n",
+                     "Error receiving message: Input/output error\n", "00\n"},
+        ipmi_failure{"ReplyTooLong", "bmc reply 30 92 00 7f 00*38\n",
+                     "Error receiving message: Message too long\n", "7F\n"},
+        ipmi_failure{"ErrorCompletionCode", "bmc reply 30 92 c1\n", "", "00\n"},
+        ipmi_failure{"CompletionCodeAlone", "bmc reply 30 92 00\n", "", "00\n"},
+        ipmi_failure{"CompletionCodeAndData", "bmc reply 30 92 00 05 06\n", "", "05\n"},
+        ipmi_failure{"SecondNode", "bmc node /dev/ipmi/0\nbmc reply 30 92 00 05\n", "", "05\n"},
+        ipmi_failure{"ThirdNode", "bmc node /dev/ipmidev/0\nbmc reply 30 92 00 05\n", "", "05\n"}),
+    [](const testing::TestParamInfo<ipmi_failure> &i) { return std::string(i.param.name); });
+
+TEST(PsumonIpmi, NodesAreTriedInOrderWithoutMessages)
+{
+    run_result r = psumon({}, "pci 00:1c.0 a1108086\nbmc node /dev/ipmidev/0\nbmc reply 30 92 00 05\n");
+    EXPECT_EQ(trace_lines(r.trace, "ipmi open"), "ipmi open /dev/ipmi0 O_RDWR -> ENOENT\n"
+                                                 "ipmi open /dev/ipmi/0 O_RDWR -> ENOENT\n"
+                                                 "ipmi open /dev/ipmidev/0 O_RDWR -> ok\n");
+}
+
+TEST(PsumonIpmi, AFailedSendUsesUpItsMessageId)
+{
+    run_result r = psumon({"-loopex"}, "pci 00:1c.0 a1108086\nbmc reply 30 92 00 01\n"
+                                       "bmc fail send EIO on 2\nhalt after-sleeps 0\n");
+    EXPECT_EQ(r.err, "Unable to send command: Input/output error\n");
+    std::string ids;
+    std::stringstream lines(trace_lines(r.trace, "ipmi send"));
+    std::string line;
+    while (std::getline(lines, line))
+        ids += line.substr(0, line.find(' ', 10)) + (line.find("-> EIO") != std::string::npos ? " failed" : "") + "\n";
+    EXPECT_EQ(ids, "ipmi send msgid=0\nipmi send msgid=1 failed\nipmi send msgid=2\n");
+    EXPECT_NE(r.out.find("init power state is 0x00\n"), std::string::npos);
+}
+
+} // namespace

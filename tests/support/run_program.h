@@ -1,0 +1,34 @@
+// Runs a program as a child process on a simulated appliance and collects
+// everything it said and did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct run_request {
+    std::string program;
+    std::vector<std::string> args;
+    std::string scenario;            // written to a file named by HWSIM_SCENARIO
+    std::string input;               // standard input, closed after it
+    std::string kill_after_output;   // SIGTERM once standard output holds this
+    std::vector<std::string> env;    // extra NAME=VALUE entries
+    int timeout_ms = 20000;
+};
+
+struct run_result {
+    std::string out;
+    std::string err;
+    std::string trace;               // the simulator's trace
+    std::string state;               // the registers when the program ended
+    int status = -1;                 // exit status, or -1 when ended by a signal
+    int signal = 0;                  // the signal that ended it, or 0
+    bool timed_out = false;
+};
+
+run_result run_program(const run_request &request);
+
+// The trace without the port 0x80 pause writes.
+std::string without_pauses(const std::string &trace);
+
+// Only the trace lines that begin with the prefix.
+std::string trace_lines(const std::string &trace, const std::string &prefix);
