@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace {
 
@@ -19,11 +18,20 @@ void load(const std::string &scenario)
     g_bPrintDebugInfo = 0;
 }
 
+std::string replace_all(std::string s, const std::string &from, const std::string &to)
+{
+    for (size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size())
+        s.replace(p, from.size(), to);
+    return s;
+}
+
 // Message ids run on for the whole process; these tests do not depend on them.
 std::string ipmi_trace()
 {
     std::string t = hwsim_take_trace();
-    return std::regex_replace(t, std::regex("msgid=[0-9]+ "), "");
+    for (size_t p = 0; (p = t.find("msgid=", p)) != std::string::npos;)
+        t.erase(p, t.find(' ', p) + 1 - p);
+    return t;
 }
 
 TEST(BoardName, EveryTableRowAndTheDefault)
@@ -81,7 +89,7 @@ TEST(SuperIoReader, EveryReadSendsTheWholeSequenceAgain)
     std::string first = hwsim_take_trace();
     EXPECT_EQ(read_logic_device_reg(9, 0xE4), 0x3C);
     std::string second = hwsim_take_trace();
-    EXPECT_EQ(std::regex_replace(second, std::regex("0x3c"), "0x00"), first);
+    EXPECT_EQ(replace_all(second, "0x3c", "0x00"), first);
     EXPECT_EQ(read_logic_device_reg(8, 0xE4), 0x77) << "the logical device selects the register";
 }
 

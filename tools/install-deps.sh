@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs, from Debian's registry, whatever the build and the tests need and
+# this machine lacks.  Needs root only when something is missing.
+set -eu
+
+packages="cmake ninja-build g++ libgtest-dev binutils util-linux"
+
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "error: installing packages needs root" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $missing
