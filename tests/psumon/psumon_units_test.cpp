@@ -1,7 +1,6 @@
 // psumon's functions in-process, on an appliance loaded per test.
 #include "psumon/psumon.h"
-#include "platform/portio.h"
-#include "sim/hwsim.h"
+#include "appliance.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -10,10 +9,7 @@ namespace {
 
 void load(const std::string &scenario)
 {
-    std::string error;
-    ASSERT_TRUE(hwsim_load(scenario, error)) << error;
-    ASSERT_EQ(io_iopl(3), 0);
-    hwsim_take_trace();
+    load_appliance(scenario);
     g_bPrintStatus = 1;
     g_bPrintDebugInfo = 0;
 }

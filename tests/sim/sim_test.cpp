@@ -2,6 +2,7 @@
 #include "platform/delay.h"
 #include "platform/ipmidev.h"
 #include "platform/portio.h"
+#include "appliance.h"
 #include "sim/hwsim.h"
 
 #include <cerrno>
@@ -13,13 +14,7 @@
 
 namespace {
 
-void load(const std::string &scenario)
-{
-    std::string error;
-    ASSERT_TRUE(hwsim_load(scenario, error)) << error;
-    ASSERT_EQ(io_iopl(3), 0);
-    hwsim_take_trace();
-}
+void load(const std::string &scenario) { load_appliance(scenario); }
 
 std::string load_error(const std::string &scenario)
 {
