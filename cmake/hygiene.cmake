@@ -18,3 +18,17 @@ add_compile_options(-fstack-protector-strong)
 include(CheckPIESupported)
 check_pie_supported()
 add_link_options(-Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack -Wl,--as-needed)
+
+# i386 targets of an x86-64 build (multilib): compile and link with -m32.
+function(hwkit_i386 target)
+  target_compile_options(${target} PRIVATE -m32)
+  target_link_options(${target} PRIVATE -m32)
+endfunction()
+
+# A JNI library exports its one Java_ symbol and nothing else.
+function(hwkit_jni_exports target)
+  set_target_properties(${target} PROPERTIES C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
+                                             VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${target} PRIVATE
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/bridges/jni-exports.map -Wl,--no-undefined)
+endfunction()

@@ -72,6 +72,8 @@ run_result run_program(const run_request &request)
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
+        if (!request.cwd.empty() && chdir(request.cwd.c_str()) != 0)
+            _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -12,6 +12,7 @@ struct run_request {
     std::string input;               // standard input, closed after it
     std::string kill_after_output;   // SIGTERM once standard output holds this
     std::vector<std::string> env;    // extra NAME=VALUE entries
+    std::string cwd;                 // working folder, or the caller's
     int timeout_ms = 20000;
 };
 
