@@ -44,3 +44,27 @@ run unknown.scn psumon -test
 
 board "X8SIE_LN4, watched" x8sie_ln4-watch.scn
 run x8sie_ln4-watch.scn psumon -loop
+
+# The JNI libraries, loaded by a real JVM (x86-64 test builds on the simulated appliance).
+. "$build/java-paths.sh"
+printf '== LEDs through a real JVM ==\n'
+sed -n 's/^# \{0,1\}/  /p' "$boards/leds.scn"
+echo
+trace=$(mktemp)
+for variant in 2FC 378; do
+    if [ $variant = 2FC ]; then dir=$LAMPIO_2FC_DIR calls="8 -1 16 -1 8 1"; else dir=$LAMPIO_378_DIR calls="8 1 16 1 8 -1"; fi
+    printf '$ java LedCalls %s    # LEDContral.parallelLED(led, state) per pair, 0x%s variant\n' "$calls" $variant
+    : >"$trace"
+    # shellcheck disable=SC2086
+    HWSIM_SCENARIO="$boards/leds.scn" HWSIM_TRACE="$trace" \
+        "$JAVA" -Djava.library.path="$dir" -cp "$JAVA_CLASSES" LedCalls $calls
+    echo "port traffic:"
+    sed 's/^/  /' "$trace"
+    echo
+done
+rm -f "$trace"
+
+printf '== A shell command through a real JVM ==\n'
+printf '$ java HostExecCalls "echo hello from \\$SHELL_NAME | tr a-z A-Z"\n'
+SHELL_NAME=hostexec "$JAVA" -Djava.library.path="$HOSTEXEC_DIR" -cp "$JAVA_CLASSES" HostExecCalls \
+    'echo hello from $SHELL_NAME | tr a-z A-Z'
