@@ -3,7 +3,7 @@
 # this machine lacks.  Needs root only when something is missing.
 set -eu
 
-packages="cmake ninja-build g++ libgtest-dev binutils util-linux gcc-multilib g++-multilib openjdk-17-jdk-headless"
+packages="cmake ninja-build g++ libgtest-dev binutils util-linux gcc-multilib g++-multilib openjdk-17-jdk-headless libsensors-dev pkg-config"
 
 missing=""
 for p in $packages; do
