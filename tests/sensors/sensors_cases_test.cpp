@@ -121,3 +121,28 @@ INSTANTIATE_TEST_SUITE_P(Fixture, SensorsCase, testing::ValuesIn(all_cases()),
                          [](const testing::TestParamInfo<sensors_case> &i) { return i.param.name; });
 
 } // namespace
+
+namespace {
+
+// A normal user gets the same report through a user namespace, where the
+// kernel allows one.
+TEST(SensorsAsNormalUser, SameReportThroughAUserNamespace)
+{
+    std::string fixtures = SENSORS_FIXTURES;
+    run_request r;
+    r.program = "/usr/bin/setpriv";
+    r.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--", "/bin/sh", SENSORS_FIXTURE_RUN,
+              fixtures + "/temps.hw", fixtures + "/empty.conf", SENSORS_PROGRAM, "-c", fixtures + "/empty.conf"};
+    r.env = {"LC_ALL=C.UTF-8"};
+    run_result user = run_program(r);
+    if (user.status != 0 && user.out.empty())
+        GTEST_SKIP() << "no user namespace for a normal user here: " << user.err;
+    r.args.erase(r.args.begin(), r.args.begin() + 6);   // the same command as root
+    r.program = "/bin/sh";
+    run_result root = run_program(r);
+    EXPECT_EQ(user.out, root.out);
+    EXPECT_EQ(user.err, root.err);
+    EXPECT_EQ(user.status, root.status);
+}
+
+} // namespace
