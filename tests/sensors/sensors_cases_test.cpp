@@ -129,16 +129,18 @@ namespace {
 TEST(SensorsAsNormalUser, SameReportThroughAUserNamespace)
 {
     std::string fixtures = SENSORS_FIXTURES;
+    std::vector<std::string> command = {SENSORS_FIXTURE_RUN, fixtures + "/temps.hw", fixtures + "/empty.conf",
+                                        SENSORS_PROGRAM, "-c", fixtures + "/empty.conf"};
     run_request r;
-    r.program = "/usr/bin/setpriv";
-    r.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--", "/bin/sh", SENSORS_FIXTURE_RUN,
-              fixtures + "/temps.hw", fixtures + "/empty.conf", SENSORS_PROGRAM, "-c", fixtures + "/empty.conf"};
     r.env = {"LC_ALL=C.UTF-8"};
+    r.program = "/usr/bin/setpriv";
+    r.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--", "/bin/sh"};
+    r.args.insert(r.args.end(), command.begin(), command.end());
     run_result user = run_program(r);
     if (user.status != 0 && user.out.empty())
         GTEST_SKIP() << "no user namespace for a normal user here: " << user.err;
-    r.args.erase(r.args.begin(), r.args.begin() + 6);   // the same command as root
     r.program = "/bin/sh";
+    r.args = command;
     run_result root = run_program(r);
     EXPECT_EQ(user.out, root.out);
     EXPECT_EQ(user.err, root.err);
