@@ -45,6 +45,9 @@ run unknown.scn psumon -test
 board "X8SIE_LN4, watched" x8sie_ln4-watch.scn
 run x8sie_ln4-watch.scn psumon -loop
 
+# The sensor report tool over a fixture tree.
+"$(dirname "$0")/sensors-demo.sh" "$build"
+
 # The JNI libraries, loaded by a real JVM (x86-64 test builds on the simulated appliance).
 . "$build/java-paths.sh"
 printf '== LEDs through a real JVM ==\n'
