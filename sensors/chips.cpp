@@ -285,8 +285,8 @@ static void print_linear(const sensors_chip_name *name, const sensors_feature *f
                          int input_type, const subfeature_row *rows, int max_limits, int max_alarms,
                          const char *value_fmt, const char *limit_fmt)
 {
-    limit_record limits[VOLTAGE_LIMITS > CURRENT_LIMITS ? VOLTAGE_LIMITS : CURRENT_LIMITS];
-    limit_record alarms[VOLTAGE_ALARMS > CURRENT_ALARMS ? VOLTAGE_ALARMS : CURRENT_ALARMS];
+    limit_record limits[VOLTAGE_LIMITS > CURRENT_LIMITS ? VOLTAGE_LIMITS : CURRENT_LIMITS] = {};
+    limit_record alarms[VOLTAGE_ALARMS > CURRENT_ALARMS ? VOLTAGE_ALARMS : CURRENT_ALARMS] = {};
     int limit_count = 0, alarm_count = 0;
     double value;
 
@@ -342,8 +342,8 @@ static void print_chip_fan(const sensors_chip_name *name, const sensors_feature 
 
 static void print_chip_temp(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
 {
-    limit_record limits[TEMP_LIMITS];
-    limit_record alarms[TEMP_ALARMS];
+    limit_record limits[TEMP_LIMITS] = {};
+    limit_record alarms[TEMP_ALARMS] = {};
     int limit_count = 0, alarm_count = 0;
     double value;
 
@@ -372,8 +372,8 @@ static void print_chip_temp(const sensors_chip_name *name, const sensors_feature
 
 static void print_chip_power(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
 {
-    limit_record limits[POWER_LIMITS];
-    limit_record alarms[POWER_ALARMS];
+    limit_record limits[POWER_LIMITS] = {};
+    limit_record alarms[POWER_ALARMS] = {};
     int limit_count = 0, alarm_count = 0;
     double value;
     const char *unit;

@@ -82,31 +82,35 @@ static const char *sprintf_chip_name(const sensors_chip_name *name)
     return buf;
 }
 
-static const char UNNAMED_CHIP[] = "unknown";
+// The name to print for a chip: its own, or a placeholder when the library
+// cannot format it.
+static const char *chip_name_or_placeholder(const sensors_chip_name *chip)
+{
+    const char *name = sprintf_chip_name(chip);
+    if (name)
+        return name;
+    fprintf(stderr, "Can't get chip name\n");
+    return "unknown";
+}
 
 static int do_the_real_work(const sensors_chip_name *match, int *err)
 {
     int chip_nr = 0;
     int count = 0;
     while (const sensors_chip_name *chip = sensors_get_detected_chips(match, &chip_nr)) {
-        const char *chip_name = sprintf_chip_name(chip);
-        if (!chip_name) {
-            fprintf(stderr, "Can't get chip name\n");
-            chip_name = UNNAMED_CHIP;
-        }
         if (do_sets) {
             int res = sensors_do_chip_sets(chip);
             if (res == -SENSORS_ERR_KERNEL) {
-                fprintf(stderr, "%s: %s\n", chip_name, sensors_strerror(res));
+                fprintf(stderr, "%s: %s\n", chip_name_or_placeholder(chip), sensors_strerror(res));
                 fprintf(stderr, "Run as root?\n");
                 *err = 1;
             } else if (res == -SENSORS_ERR_ACCESS_W) {
-                fprintf(stderr, "%s: At least one \"set\" statement failed\n", chip_name);
+                fprintf(stderr, "%s: At least one \"set\" statement failed\n", chip_name_or_placeholder(chip));
             } else if (res) {
-                fprintf(stderr, "%s: %s\n", chip_name, sensors_strerror(res));
+                fprintf(stderr, "%s: %s\n", chip_name_or_placeholder(chip), sensors_strerror(res));
             }
         } else {
-            printf("%s\n", chip_name);
+            printf("%s\n", chip_name_or_placeholder(chip));
             if (!hide_adapter) {
                 const char *adapter = sensors_get_adapter_name(&chip->bus);
                 if (adapter)
@@ -149,14 +153,13 @@ static void print_bus_list()
 // file that can't be opened, before the library's scanner meets it.
 static FILE *open_config(const char *config_file)
 {
-    if (!strcmp(config_file, "-"))
-        return stdin;
-    FILE *f = fopen(config_file, "r");
+    FILE *f = strcmp(config_file, "-") ? fopen(config_file, "r") : stdin;
     if (!f)
         return nullptr;
     struct stat st;
     if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(f);
+        if (f != stdin)
+            fclose(f);
         errno = EISDIR;
         return nullptr;
     }

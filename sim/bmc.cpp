@@ -151,13 +151,14 @@ static int send_command(bmc_device &d, ipmi_req *req)
 // buffer and the call fails with EMSGSIZE after filling the record.
 static int receive_message(bmc_device &d, ipmi_recv *recv)
 {
+    unsigned addr_room = recv->addr_len, data_room = recv->msg.data_len;
     int err = 0;
     if (!fault(BMC_RECEIVE, err) && !d.reply.valid)
         err = EAGAIN;
     if (!err && recv->addr_len < d.reply.addr.size())
         err = EINVAL;
     if (err) {
-        trace_line("ipmi receive -> %s", errno_name(err));
+        trace_line("ipmi receive addrlen=%u datalen=%u -> %s", addr_room, data_room, errno_name(err));
         return fail(err);
     }
     memcpy(recv->addr, d.reply.addr.data(), d.reply.addr.size());
@@ -173,8 +174,8 @@ static int receive_message(bmc_device &d, ipmi_recv *recv)
     }
     memcpy(recv->msg.data, d.reply.data.data(), n);
     recv->msg.data_len = (unsigned short)n;
-    trace_line("ipmi receive msgid=%ld netfn=%02x cmd=%02x data=%s of %zu -> %s", recv->msgid,
-               recv->msg.netfn, recv->msg.cmd, hex_bytes(recv->msg.data, n).c_str(),
+    trace_line("ipmi receive addrlen=%u datalen=%u msgid=%ld netfn=%02x cmd=%02x data=%s of %zu -> %s", addr_room,
+               data_room, recv->msgid, recv->msg.netfn, recv->msg.cmd, hex_bytes(recv->msg.data, n).c_str(),
                d.reply.data.size(), result(err).c_str());
     d.reply = bmc_pending();
     return err ? fail(err) : 0;

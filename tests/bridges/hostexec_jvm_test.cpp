@@ -23,14 +23,16 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    run_result java(std::vector<std::string> calls, std::vector<std::string> env = {})
+    run_result java(std::vector<std::string> calls, std::vector<std::string> env = {}, std::string input = "")
     {
         run_request r;
         r.program = JAVA;
-        r.args = {std::string("-Djava.library.path=") + HOSTEXEC_TEST_BUILD, "-cp", JAVA_CLASSES, "HostExecCalls"};
+        r.args = {"-Xcheck:jni", std::string("-Djava.library.path=") + HOSTEXEC_TEST_BUILD, "-cp", JAVA_CLASSES,
+                  "HostExecCalls"};
         r.args.insert(r.args.end(), calls.begin(), calls.end());
         r.cwd = dir;
         r.env = std::move(env);
+        r.input = std::move(input);
         return run_program(r);
     }
 
@@ -71,6 +73,14 @@ TEST_F(HostExecJvm, InheritsWorkingFolderAndEnvironment)
     ASSERT_NE(realpath(dir.c_str(), real), nullptr);
     EXPECT_EQ(file("cwd.out"), std::string(real) + "\n");
     EXPECT_EQ(file("env.out"), "probe value");
+}
+
+TEST_F(HostExecJvm, SharesTheJvmsStandardInputAndOutput)
+{
+    run_result r = java({"read line; echo \"got $line\"", "cat > rest.out"}, {}, "first line\nsecond line\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "got first line\nreturned fast\nreturned fast\n");
+    EXPECT_EQ(file("rest.out"), "second line\n");
 }
 
 TEST_F(HostExecJvm, TextArrivesAsModifiedUtf8)

@@ -24,8 +24,8 @@ TEST_P(LampioJvm, RegisterBeforeAndAfter)
     const led_case &c = GetParam();
     run_request r;
     r.program = JAVA;
-    r.args = {std::string("-Djava.library.path=") + LAMPIO_TEST_BUILDS + "/" + c.variant, "-cp", JAVA_CLASSES,
-              "LedCalls"};
+    r.args = {"-Xcheck:jni", std::string("-Djava.library.path=") + LAMPIO_TEST_BUILDS + "/" + c.variant, "-cp",
+              JAVA_CLASSES, "LedCalls"};
     r.args.insert(r.args.end(), c.calls.begin(), c.calls.end());
     r.scenario = c.scenario;
     run_result res = run_program(r);
@@ -80,6 +80,16 @@ INSTANTIATE_TEST_SUITE_P(
                  IN2FC("00") OUT2FC("18"), "latch 0x02fc 0x18\n"},
         led_case{"OneClears", "lampio-2fc", "latch 2fc 0b", {"1", "1"}, IN2FC("0b") OUT2FC("0a"),
                  "latch 0x02fc 0x0a\n"},
+        led_case{"TwoIsBitOneUntranslated", "lampio-2fc", "latch 2fc 00", {"2", "-1"}, IN2FC("00") OUT2FC("02"),
+                 "latch 0x02fc 0x02\n"},
+        led_case{"TranslatedLedsClearWithOne", "lampio-2fc", "latch 2fc 0f", {"8", "1", "16", "1"},
+                 IN2FC("0f") OUT2FC("0e") IN2FC("0e") OUT2FC("0c"), "latch 0x02fc 0x0c\n"},
+        led_case{"ZeroMaskMinusOneWritesTheByteBack", "lampio-2fc", "latch 2fc 5a", {"0", "-1", "0", "1"},
+                 IN2FC("5a") OUT2FC("5a") IN2FC("5a"), "latch 0x02fc 0x5a\n"},
+        led_case{"MultiBitMaskAnyBitCountsAsSet", "lampio-2fc", "latch 2fc 02", {"3", "-1", "3", "1"},
+                 IN2FC("02") IN2FC("02") OUT2FC("00"), "latch 0x02fc 0x00\n"},
+        led_case{"SetThenClearWritesTwice", "lampio-2fc", "latch 2fc a4", {"16", "-1", "16", "1"},
+                 IN2FC("a4") OUT2FC("a6") IN2FC("a6") OUT2FC("a4"), "latch 0x02fc 0xa4\n"},
         led_case{"NoChangeNeededWritesNothing", "lampio-2fc", "latch 2fc 01", {"8", "-1", "16", "1", "2", "0"},
                  IN2FC("01") IN2FC("01") IN2FC("01"), "latch 0x02fc 0x01\n"},
         led_case{"RefusedPrivilegeTouchesNoPort", "lampio-2fc", "latch 2fc 03\niopl deny", {"8", "1"},

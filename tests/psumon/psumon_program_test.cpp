@@ -115,7 +115,7 @@ TEST(PsumonSingleCheck, X11BoardAsksTheBmcAndExitsZeroWhateverTheState)
               "ipmi events 0 -> ok\n"
               "ipmi send msgid=0 addr=type:0c,channel:0f,lun:00 addrlen=8 netfn=30 cmd=92 data=[] -> ok\n"
               "ipmi select -> ok\n"
-              "ipmi receive msgid=0 netfn=31 cmd=92 data=[00 85] of 2 -> ok\n"
+              "ipmi receive addrlen=40 datalen=32 msgid=0 netfn=31 cmd=92 data=[00 85] of 2 -> ok\n"
               "ipmi close\n");
     EXPECT_EQ(trace_lines(r.trace, "inb"), "") << "an IPMI board has no Super-I/O read";
 }
@@ -187,6 +187,42 @@ TEST(PsumonTest, X10drliFoldsTheTwoSupplyBytesToZeroOrOne)
                                              "\nbmc mwr b0 " + c.b0 + "\n");
         EXPECT_EQ(r.out, std::string("psumon v0.5\nFunction[get_x10drli_power_state] state= ") + c.line + "\n");
         EXPECT_EQ(r.status, c.status) << c.line;
+    }
+}
+
+TEST(PsumonTest, BoardsWithoutAReaderOfTheirOwnNameTheSuperIoReader)
+{
+    for (const char *id : {"34068086", "12345678"}) {
+        run_result r = psumon({"-test"}, std::string("pci 00:1c.0 ") + id + "\nsuperio 2e\nldn 9 e4 42\n");
+        EXPECT_EQ(r.out, "psumon v0.5\nFunction[get_x8sie_ln4_power_state] state= 42\n") << id;
+        EXPECT_EQ(r.status, 0x42);
+    }
+}
+
+TEST(PsumonTest, X10drliWithoutAnyIpmiDeviceIsStateZero)
+{
+    run_result r = psumon({"-test"}, "pci 00:1c.0 8d108086\n");
+    EXPECT_EQ(r.out, "psumon v0.5\nFunction[get_x10drli_power_state] state= 00|00\n");
+    EXPECT_EQ(r.err, "Could not open ipmi device: No such file or directory\n"
+                     "Could not open ipmi device: No such file or directory\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(PsumonWatch, BannerNamesTheBoardOrNA)
+{
+    const struct {
+        const char *scenario, *banner;
+    } boards[] = {
+        {"pci 00:1c.0 12345678\nsuperio 2e\nldn 9 e4 01\n", "get_mboard_id, MainBoard type is N/A(0x12345678) \n"},
+        {"superio 2e\nldn 9 e4 01\n", "get_mboard_id, MainBoard type is N/A(0xFFFFFFFF) \n"},
+        {"pci 00:1c.0 8d108086\nbmc mwr b2 00 00\nbmc mwr b0 00 00\n",
+         "get_mboard_id, MainBoard type is X10DRL-i(0x8D108086) \n"},
+        {"pci 00:1c.0 036910de\nsuperio 2e\nldn 9 e4 01\n", "get_mboard_id, MainBoard type is H8DAE_2(0x036910DE) \n"},
+    };
+    for (const auto &b : boards) {
+        run_result r = psumon({"-loop"}, std::string(b.scenario) + "halt after-sleeps 0\n");
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n', 12) + 1), std::string("psumon v0.5\n") + b.banner);
+        EXPECT_EQ(r.signal, SIGTERM);
     }
 }
 

@@ -4,9 +4,10 @@
 // expected texts byte for byte.
 //
 // A case file holds header lines, then sections:
-//   program sensors|unnamed-chips|set-and-read
+//   program sensors|unnamed-chips|set-and-read|stdin-folder
 //                                     which build runs (default sensors); set-and-read
-//                                     runs sensors, then shows the attributes in `show`
+//                                     runs sensors, then shows the attributes in `show`;
+//                                     stdin-folder runs it with / as standard input
 //   show hwmonN/ATTRIBUTE...          attributes that set-and-read shows
 //   fixture FILE.hw                   the appliance (fixtures/)
 //   system FILE                       bound over /etc/sensors3.conf (default empty.conf)
@@ -93,10 +94,10 @@ TEST_P(SensorsCase, OutputAndStatus)
     r.program = "/bin/sh";
     std::string program = header(c, "program", "sensors");
     r.env = {"LC_ALL=" + header(c, "locale", "C.UTF-8")};
-    if (program == "set-and-read") {
+    if (program == "set-and-read" || program == "stdin-folder") {
         r.env.push_back(std::string("SENSORS_BIN=") + SENSORS_PROGRAM);
         r.env.push_back("SHOW=" + header(c, "show", ""));
-        program = SENSORS_SET_AND_READ;
+        program = program == "set-and-read" ? SENSORS_SET_AND_READ : SENSORS_STDIN_FOLDER;
     } else {
         program = program == "unnamed-chips" ? SENSORS_UNNAMED : SENSORS_PROGRAM;
     }
