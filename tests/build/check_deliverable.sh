@@ -5,7 +5,8 @@
 # environment: EXPECT_CLASS (ELF32, ELF64), EXPECT_MACHINE (readelf's words),
 #   EXPECT_NEEDED (the shared libraries it may need; default libc.so.6),
 #   for libraries EXPECT_SONAME (empty for none) and EXPECT_EXPORT (the one
-#   symbol a JNI library exports)
+#   symbol a JNI library exports), and EXPECT_PORT (an I/O port the code
+#   must name, as 0x378)
 set -u
 file=$1 kind=$2
 fail=0
@@ -44,6 +45,9 @@ if [ "$kind" = library ]; then
     [ "$soname" = "${EXPECT_SONAME?}" ] || bad "soname '$soname', expected '${EXPECT_SONAME}'"
     exports=$(nm -D --defined-only "$file" | awk '{print $3}')
     [ "$exports" = "${EXPECT_EXPORT:?}" ] || bad "exports '$exports', expected only '$EXPECT_EXPORT'"
+    if [ -n "${EXPECT_PORT:-}" ]; then
+        objdump -d "$file" | grep -q "\$$EXPECT_PORT\b" || bad "never names port $EXPECT_PORT"
+    fi
 fi
 
 [ $fail -eq 0 ] && echo "ok: $file"
