@@ -1,15 +1,17 @@
 #!/bin/sh
 # Builds the kit twice, plainly and with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test of both builds in one ctest
-# run, whose summary ends the output.
+# UndefinedBehaviorSanitizer, and the port register tools' fuzz targets with
+# clang, and runs every test of the three builds in one ctest run, whose
+# summary ends the output.
 set -eu
 cd "$(dirname "$0")"
 tools/install-deps.sh
 tools/build.sh plain
 tools/build.sh sanitize
+tools/build.sh fuzz
 reports=$(pwd)/build/sanitize/sanitizer-reports
 export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1"
 export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1"
 mkdir -p build/all
-printf 'subdirs("../plain" "../sanitize")\n' >build/all/CTestTestfile.cmake
+printf 'subdirs("../plain" "../sanitize" "../fuzz")\n' >build/all/CTestTestfile.cmake
 exec ctest --test-dir build/all --output-on-failure -j "$(nproc)"

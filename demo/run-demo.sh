@@ -71,3 +71,57 @@ printf '== A shell command through a real JVM ==\n'
 printf '$ java HostExecCalls "echo hello from \\$SHELL_NAME | tr a-z A-Z"\n'
 SHELL_NAME=hostexec "$JAVA" -Djava.library.path="$HOSTEXEC_DIR" -cp "$JAVA_CLASSES" HostExecCalls \
     'echo hello from $SHELL_NAME | tr a-z A-Z'
+
+# The port register tools (simulated builds), on a Super-I/O chip and a
+# stretch of ports. The register write leaves its state for the dump after it.
+regscn=$(cd "$(dirname "$0")" && pwd)/regtools.scn
+regstate=$(mktemp)
+regtrace=$(mktemp)
+printf '== Port register tools ==\n'
+sed -n 's/^# \{0,1\}/  /p' "$regscn"
+echo
+
+# regrun SCENARIO INPUT TOOL ARGS...: runs the tool's simulated build with INPUT
+# on standard input; the registers it leaves go to $regstate, its port traffic
+# to $regtrace.
+regrun() {
+    scenario=$1 input=$2 tool=$3
+    shift 3
+    if [ -n "$input" ]; then
+        printf '$ printf %s | %s %s\n' "'$(printf '%s' "$input" | sed 's/$/\\n/' | tr -d '\n')'" "$tool" "$*"
+    else
+        printf '$ %s %s\n' "$tool" "$*"
+    fi
+    : >"$regtrace"
+    output=$(printf '%s' "$input" | HWSIM_SCENARIO=$scenario HWSIM_STATE=$regstate HWSIM_TRACE=$regtrace \
+        "$build/regtools/$tool-sim" "$@" 2>&1)
+    status=$?
+    # Each answer shown after its question, as a terminal would echo it.
+    printf '%s\n' "$output" | awk -v answers="$input" '
+        BEGIN { split(answers, answer, "\n") }
+        { while ((i = index($0, "Continue? [Y/n] ")) > 0) {
+              print substr($0, 1, i + 15) answer[++k]
+              $0 = substr($0, i + 16)
+          }
+          if ($0 != "") print }'
+    printf '(exit status %d)\n\n' $status
+}
+
+regrun "$regscn" "y
+" regpeek -k 0x87,0x87 0x2e 0x2f 9
+printf 'port traffic: %d accesses; the first and last ones:\n' "$(grep -c . "$regtrace")"
+head -n 14 "$regtrace" | sed 's/^/  /'
+echo '  ...'
+tail -n 8 "$regtrace" | sed 's/^/  /'
+echo
+
+regrun "$regscn" "" regpeek -y -f 0x290 16
+regrun "$regscn" "y
+y
+" regpoke -f 0x298 0x0f 0x3c
+printf 'port traffic:\n'
+sed 's/^/  /' "$regtrace"
+echo
+cp "$regstate" "$regtrace.scn"
+regrun "$regtrace.scn" "" regpeek -y -f 0x290 16
+rm -f "$regstate" "$regtrace" "$regtrace.scn"

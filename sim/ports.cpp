@@ -287,13 +287,24 @@ static std::string format(const char *fmt, ...)
     return buf;
 }
 
-// The registers as a later read would find them, in scenario syntax.
+static const superio_chip SUPERIO_DEFAULTS{};
+static const indexed_chip INDEXED_DEFAULTS{};
+
+// The registers as a later read would find them, in scenario syntax: with the
+// chips' options and selected banks, so that a later run can load it as its
+// scenario.
 std::string state_text()
 {
     std::string s;
     for (const superio_chip &c : g_sim.superio) {
-        s += format("superio 0x%04x # %s, ldn 0x%02x\n", c.port,
+        std::string key;
+        if (c.key != SUPERIO_DEFAULTS.key)
+            for (size_t i = 0; i < c.key.size(); i++)
+                key += format("%s%02x", i ? "," : " key ", c.key[i]);
+        s += format("superio 0x%04x%s # %s, ldn 0x%02x\n", c.port, key.c_str(),
                     c.config_mode ? "configuration mode" : "wait for key", c.ldn);
+        if (c.fill != SUPERIO_DEFAULTS.fill)
+            s += format("fill 0x%02x\n", c.fill);
         for (const auto &r : c.regs) {
             if (r.first < 0x100)
                 s += format("reg 0x%02x 0x%02x\n", r.first, script_peek(r.second));
@@ -303,8 +314,19 @@ std::string state_text()
         }
     }
     for (const indexed_chip &c : g_sim.indexed) {
-        s += format("indexed 0x%04x 0x%04x # index 0x%02x, bank 0x%02x\n", c.addr_port,
-                    c.data_port, c.index, c.bank);
+        std::string options;
+        if (c.bank_reg >= 0)
+            options += format(" bank 0x%02x", c.bank_reg);
+        if (c.addr_readback >= 0)
+            options += format(" addr-reads 0x%02x", c.addr_readback);
+        if (c.wide)
+            options += " wide";
+        s += format("indexed 0x%04x 0x%04x%s # index 0x%02x, bank 0x%02x\n", c.addr_port,
+                    c.data_port, options.c_str(), c.index, c.bank);
+        if (c.fill != INDEXED_DEFAULTS.fill)
+            s += format("fill 0x%02x\n", c.fill);
+        if (c.bank_reg >= 0)
+            s += format("reg 0x%02x 0x%02x # the selected bank\n", c.bank_reg, c.bank);
         for (const auto &r : c.regs)
             s += format("reg %x:0x%02x 0x%02x\n", r.first >> 8, r.first & 0xff, script_peek(r.second));
     }

@@ -169,7 +169,12 @@ static bool chip_line(parse_state &p, const std::vector<std::string> &t, std::st
             r = r.substr(colon + 1);
         }
         if (p.sec == INDEXED && parse_hex(r, 0xff, reg)) {
-            p.a.indexed.back().regs[(int)(bank << 8 | reg)] = s;
+            indexed_chip &c = p.a.indexed.back();
+            // The bank register reads the same in every bank: it selects the bank.
+            if ((int)reg == c.bank_reg)
+                c.bank = s.values[0];
+            else
+                c.regs[(int)(bank << 8 | reg)] = s;
             return true;
         }
     }

@@ -139,6 +139,47 @@ TEST(IndexedChip, BanksAndAddressReadback)
     EXPECT_EQ(io_inb(0xC01), 0x5A);
 }
 
+TEST(IndexedChip, TheBankRegisterLineSelectsTheStartingBank)
+{
+    load("indexed 295 296 bank 4e\nreg 1:40 22\nreg 4e 01");
+    io_outb(0x40, 0x295);
+    EXPECT_EQ(io_inb(0x296), 0x22);
+    io_outb(0x4E, 0x295);
+    EXPECT_EQ(io_inb(0x296), 0x01);
+}
+
+// A run's final state, taken as the next run's scenario, gives the same chips
+// with the registers as the first run left them.
+TEST(State, ReloadsAsTheScenarioOfALaterRun)
+{
+    load("superio 4e key 87,01,55,55\nfill 5a\nreg 21 52\n"
+         "indexed 295 296 bank 4e addr-reads 80 wide\nfill 11\nreg 1:40 22\nreg 1:41 33\n"
+         "latch 378 00");
+    io_outb(0x4E, 0x295);
+    io_outb(0x01, 0x296);
+    io_outb(0x42, 0x295);
+    io_outb(0x44, 0x296);
+    io_outb(0x5A, 0x378);
+    io_outb(0x00, 0x295);   // the index is no register: a later run starts at 0
+    std::string state = hwsim_state();
+    load(state);
+    EXPECT_EQ(hwsim_state(), state);
+
+    for (unsigned char b : {0x87, 0x01, 0x55, 0x55})
+        io_outb(b, 0x4E);
+    io_outb(0x21, 0x4E);
+    EXPECT_EQ(io_inb(0x4F), 0x52) << "entered with the chip's own key";
+    io_outb(0x30, 0x4E);
+    EXPECT_EQ(io_inb(0x4F), 0x5A) << "the fill value";
+    io_outb(0x00, 0x295);
+    EXPECT_EQ(io_inb(0x295), 0x80) << "the address register's read-back";
+    io_outb(0x40, 0x295);
+    EXPECT_EQ(io_inw(0x296), 0x3322) << "bank 1 still selected, wide accesses";
+    io_outb(0x42, 0x295);
+    EXPECT_EQ(io_inw(0x296), 0x1144) << "the written register, and the fill value beside it";
+    EXPECT_EQ(io_inb(0x378), 0x5A);
+}
+
 TEST(IndexedChip, WideDataAccessesReachConsecutiveRegisters)
 {
     load("indexed 2e 2f wide\nreg 10 34\nreg 11 12\nreg 12 78\nreg 13 56");
