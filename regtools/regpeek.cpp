@@ -9,15 +9,9 @@
 #include "regtools/superio.h"
 #include "regtools/util.h"
 
-#include "platform/portio.h"
-
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
-// Ports up to here can be opened one by one with ioperm; above, the tool
-// raises its I/O privilege level instead.
-static const long IOPERM_LAST_PORT = 0x3FF;
 static const long PAIR_LAST_PORT = 0x3FFF;
 static const long FLAT_LAST_PORT = 0xFFFF;
 static const int ROW_BYTES = 16;
@@ -44,15 +38,6 @@ static void help(void)
             "  -y\tAssume affirmative answer to all questions\n"
             "  -W\tRead and display word (16-bit) values\n"
             "  -L\tRead and display long (32-bit) values\n");
-}
-
-// A number in C notation that fills its whole argument; an empty argument
-// holds none.
-static int parse_number(const char *text, long *value)
-{
-    char *end;
-    *value = strtol(text, &end, 0);
-    return *text != '\0' && *end == '\0';
 }
 
 // Selects a bank and returns the one selected before (always 8-bit).  In
@@ -256,23 +241,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    // A word or long access to the data register reaches the ports after it
-    // too, and every one of them must be open.
-    if (flat || addrreg > IOPERM_LAST_PORT || datareg + width - 1 > IOPERM_LAST_PORT) {
-        if (io_iopl(3) < 0) {
-            fprintf(stderr, "Error: Could not do iopl(3)!\n");
-            return 1;
-        }
-    } else {
-        if (io_ioperm((unsigned long)datareg, (unsigned long)width, 1) < 0) {
-            fprintf(stderr, "Error: Could not ioperm() data register!\n");
-            return 1;
-        }
-        if (io_ioperm((unsigned long)addrreg, 1, 1) < 0) {
-            fprintf(stderr, "Error: Could not ioperm() address register!\n");
-            return 1;
-        }
-    }
+    if (!get_port_access(flat, addrreg, datareg, width))
+        return 1;
 
     if (key[0])
         superio_write_key(addrreg, key);

@@ -7,13 +7,9 @@
 // calls exit, so that the whole run can be driven as a function.
 #include "regtools/util.h"
 
-#include "platform/portio.h"
-
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
-static const long IOPERM_LAST_PORT = 0x3FF;
 static const long PAIR_LAST_PORT = 0x3FFF;
 static const long FLAT_LAST_PORT = 0xFFFF;
 static const long LAST_REGISTER = 0xFF;
@@ -30,23 +26,6 @@ static void help(void)
             "  -y\tAssume affirmative answer to all questions\n"
             "  -W\tWrite a word (16-bit) value\n"
             "  -L\tWrite a long (32-bit) value\n");
-}
-
-// Numbers in C notation that fill their whole argument; an empty argument
-// holds none.  Addresses are signed, values and masks unsigned (so that -1
-// becomes the largest unsigned long and fails every range test).
-static int parse_signed(const char *text, long *value)
-{
-    char *end;
-    *value = strtol(text, &end, 0);
-    return *text != '\0' && *end == '\0';
-}
-
-static int parse_unsigned(const char *text, unsigned long *value)
-{
-    char *end;
-    *value = strtoul(text, &end, 0);
-    return *text != '\0' && *end == '\0';
 }
 
 static int ask(void)
@@ -98,7 +77,7 @@ int main(int argc, char *argv[])
     char **arg = argv + first;
 
     long number;
-    if (!parse_signed(arg[0], &number)) {
+    if (!parse_number(arg[0], &number)) {
         fprintf(stderr, "Error: Invalid address!\n");
         help();
         return 1;
@@ -114,7 +93,7 @@ int main(int argc, char *argv[])
     int index = 0;
 
     if (!flat) {
-        if (!parse_signed(arg[1], &number)) {
+        if (!parse_number(arg[1], &number)) {
             fprintf(stderr, "Error: Invalid data register!\n");
             help();
             return 1;
@@ -125,7 +104,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         datareg = (int)number;
-        if (!parse_signed(arg[2], &number)) {
+        if (!parse_number(arg[2], &number)) {
             fprintf(stderr, "Error: Invalid address!\n");
             help();
             return 1;
@@ -185,23 +164,8 @@ int main(int argc, char *argv[])
             return 0;
     }
 
-    // A word or long access to the data register reaches the ports after it
-    // too, and every one of them must be open.
-    if (flat || addrreg > IOPERM_LAST_PORT || datareg + width - 1 > IOPERM_LAST_PORT) {
-        if (io_iopl(3) < 0) {
-            fprintf(stderr, "Error: Could not do iopl(3)!\n");
-            return 1;
-        }
-    } else {
-        if (io_ioperm((unsigned long)datareg, (unsigned long)width, 1) < 0) {
-            fprintf(stderr, "Error: Could not ioperm() data register!\n");
-            return 1;
-        }
-        if (io_ioperm((unsigned long)addrreg, 1, 1) < 0) {
-            fprintf(stderr, "Error: Could not ioperm() address register!\n");
-            return 1;
-        }
-    }
+    if (!get_port_access(flat, addrreg, datareg, width))
+        return 1;
 
     if (mask) {
         unsigned long old;

@@ -4,6 +4,10 @@
 #include "platform/portio.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+// Ports up to here can be opened one by one with ioperm.
+static const int IOPERM_LAST_PORT = 0x3FF;
 
 unsigned int inx(int port, int width)
 {
@@ -54,4 +58,40 @@ int user_ack(int def)
             return 0;
     }
     return answer;
+}
+
+int parse_number(const char *text, long *value)
+{
+    char *end;
+    *value = strtol(text, &end, 0);
+    return *text != '\0' && *end == '\0';
+}
+
+int parse_unsigned(const char *text, unsigned long *value)
+{
+    char *end;
+    *value = strtoul(text, &end, 0);
+    return *text != '\0' && *end == '\0';
+}
+
+// A word or long access to the data register reaches the ports after it too,
+// and every one of them must be open.
+int get_port_access(int flat, int addrreg, int datareg, int width)
+{
+    if (flat || addrreg > IOPERM_LAST_PORT || datareg + width - 1 > IOPERM_LAST_PORT) {
+        if (io_iopl(3) < 0) {
+            fprintf(stderr, "Error: Could not do iopl(3)!\n");
+            return 0;
+        }
+        return 1;
+    }
+    if (io_ioperm((unsigned long)datareg, (unsigned long)width, 1) < 0) {
+        fprintf(stderr, "Error: Could not ioperm() data register!\n");
+        return 0;
+    }
+    if (io_ioperm((unsigned long)addrreg, 1, 1) < 0) {
+        fprintf(stderr, "Error: Could not ioperm() address register!\n");
+        return 0;
+    }
+    return 1;
 }

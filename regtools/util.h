@@ -1,8 +1,9 @@
 // Shared routines of the port register tools: port input and output at a
-// chosen access width, and the yes/no answer to a question.
+// chosen access width, the yes/no answer to a question, the numbers of the
+// command line, and obtaining access to the ports.
 //
-// None of these obtains port permission or prints anything: the calling tool
-// raises its I/O privilege or opens its ports before it calls inx or outx.
+// inx and outx neither obtain port permission nor print: the calling tool
+// gets its access with get_port_access before it calls them.
 #pragma once
 
 // Access width: 2 moves a word, 4 a long, every other value a byte.  Only
@@ -19,3 +20,15 @@ void outx(unsigned int value, int port, int width);
 // other line, the empty one included.  The end of input (or a read error)
 // answers 0, also when it comes after the first character of a line.
 int user_ack(int def);
+
+// A number in C notation (decimal, 0x hexadecimal, leading 0 octal) that
+// fills its whole argument: 1 if so, else 0.  An empty argument holds none.
+// The unsigned form turns -1 into the largest unsigned long.
+int parse_number(const char *text, long *value);
+int parse_unsigned(const char *text, unsigned long *value);
+
+// Access to the ports of a register pair, or to all ports in flat mode:
+// ioperm for the data register (all the ports a width-wide access reaches)
+// and then the address register when they all lie at or below 0x3FF, iopl(3)
+// otherwise.  On failure prints the tool's error line and returns 0.
+int get_port_access(int flat, int addrreg, int datareg, int width);
