@@ -43,16 +43,13 @@ run_result peek(std::vector<std::string> args, const std::string &scenario = "",
     return run_program(r);
 }
 
-// The program as user nobody, without any capability.
 run_result peek_as_nobody(const char *program, std::vector<std::string> args, const std::string &input = "")
 {
     run_request r;
-    r.program = "/usr/bin/setpriv";
-    r.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all", "--bounding-set=-all",
-              "--", program};
-    r.args.insert(r.args.end(), args.begin(), args.end());
+    r.program = program;
+    r.args = std::move(args);
     r.input = input;
-    return run_program(r);
+    return run_program(as_nobody(r));
 }
 
 std::string repeat(const std::string &s, int n)

@@ -36,12 +36,10 @@ run_result poke(std::vector<std::string> args, const std::string &scenario = "",
 run_result poke_as_nobody(const char *program, std::vector<std::string> args, const std::string &input = "")
 {
     run_request r;
-    r.program = "/usr/bin/setpriv";
-    r.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all", "--bounding-set=-all",
-              "--", program};
-    r.args.insert(r.args.end(), args.begin(), args.end());
+    r.program = program;
+    r.args = std::move(args);
     r.input = input;
-    return run_program(r);
+    return run_program(as_nobody(r));
 }
 
 // ---- Usage and options ---------------------------------------------------------

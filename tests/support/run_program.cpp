@@ -148,6 +148,16 @@ run_result run_program(const run_request &request)
     return r;
 }
 
+run_request as_nobody(run_request request)
+{
+    std::vector<std::string> args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all",
+                                      "--bounding-set=-all", "--", request.program};
+    args.insert(args.end(), request.args.begin(), request.args.end());
+    request.program = "/usr/bin/setpriv";
+    request.args = std::move(args);
+    return request;
+}
+
 static std::string filter_lines(const std::string &text, bool (*keep)(const std::string &, const std::string &),
                                 const std::string &arg)
 {

@@ -28,6 +28,9 @@ struct run_result {
 
 run_result run_program(const run_request &request);
 
+// The same request run as user nobody, without groups or capabilities.
+run_request as_nobody(run_request request);
+
 // The trace without the port 0x80 pause writes.
 std::string without_pauses(const std::string &trace);
 
