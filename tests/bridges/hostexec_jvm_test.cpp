@@ -60,7 +60,7 @@ TEST_F(HostExecJvm, TheShellInterpretsTheWholeLine)
 
 TEST_F(HostExecJvm, ReturnsWhenTheShellEndsNotTheBackgroundJob)
 {
-    run_result r = java({"(sleep 1; echo late > bg.out) >/dev/null 2>&1 &", "check:bg.out", "wait:bg.out"});
+    run_result r = java({"(sleep 3; echo late > bg.out) >/dev/null 2>&1 &", "check:bg.out", "wait:bg.out"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "returned fast\ncheck:bg.out absent\nwait:bg.out appeared\n");
 }
