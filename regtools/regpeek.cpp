@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-static const long PAIR_LAST_PORT = 0x3FFF;
 static const long FLAT_LAST_PORT = 0xFFFF;
 static const int ROW_BYTES = 16;
 static const int FULL_RANGE = 256;
@@ -137,19 +136,12 @@ int main(int argc, char *argv[])
     }
     char **arg = argv + first;
 
+    int addrreg;
+    if (!parse_address(arg[0], flat, &addrreg)) {
+        help();
+        return 1;
+    }
     long number;
-    if (!parse_number(arg[0], &number)) {
-        fprintf(stderr, "Error: Invalid address!\n");
-        help();
-        return 1;
-    }
-    long last_port = flat ? FLAT_LAST_PORT : PAIR_LAST_PORT;
-    if (number < 0 || number > last_port) {
-        fprintf(stderr, "Error: Address out of range (0x0000-0x%04lx)!\n", last_port);
-        help();
-        return 1;
-    }
-    int addrreg = (int)number;
     int datareg = 0;
     int range = FULL_RANGE;
     int bankreg;
@@ -175,17 +167,10 @@ int main(int argc, char *argv[])
         }
         bankreg = FLAT_BANK_OFFSET;
     } else {
-        if (!parse_number(arg[1], &number)) {
-            fprintf(stderr, "Error: Invalid data register!\n");
+        if (!parse_data_register(arg[1], &datareg)) {
             help();
             return 1;
         }
-        if (number < 0 || number > PAIR_LAST_PORT) {
-            fprintf(stderr, "Error: Data register out of range (0x0000-0x%04lx)!\n", PAIR_LAST_PORT);
-            help();
-            return 1;
-        }
-        datareg = (int)number;
         if ((addrreg == 0x2E && datareg == 0x2F) || (addrreg == 0x4E && datareg == 0x4F))
             bankreg = SUPERIO_LDN_REGISTER;
         else

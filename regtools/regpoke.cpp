@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-static const long PAIR_LAST_PORT = 0x3FFF;
-static const long FLAT_LAST_PORT = 0xFFFF;
 static const long LAST_REGISTER = 0xFF;
 
 static void help(void)
@@ -76,34 +74,20 @@ int main(int argc, char *argv[])
     }
     char **arg = argv + first;
 
+    int addrreg;
+    if (!parse_address(arg[0], flat, &addrreg)) {
+        help();
+        return 1;
+    }
     long number;
-    if (!parse_number(arg[0], &number)) {
-        fprintf(stderr, "Error: Invalid address!\n");
-        help();
-        return 1;
-    }
-    long last_port = flat ? FLAT_LAST_PORT : PAIR_LAST_PORT;
-    if (number < 0 || number > last_port) {
-        fprintf(stderr, "Error: Address out of range (0x0000-0x%04lx)!\n", last_port);
-        help();
-        return 1;
-    }
-    int addrreg = (int)number;
     int datareg = 0;
     int index = 0;
 
     if (!flat) {
-        if (!parse_number(arg[1], &number)) {
-            fprintf(stderr, "Error: Invalid data register!\n");
+        if (!parse_data_register(arg[1], &datareg)) {
             help();
             return 1;
         }
-        if (number < 0 || number > PAIR_LAST_PORT) {
-            fprintf(stderr, "Error: Data register out of range (0x0000-0x%04lx)!\n", PAIR_LAST_PORT);
-            help();
-            return 1;
-        }
-        datareg = (int)number;
         if (!parse_number(arg[2], &number)) {
             fprintf(stderr, "Error: Invalid address!\n");
             help();

@@ -8,6 +8,8 @@
 
 // Ports up to here can be opened one by one with ioperm.
 static const int IOPERM_LAST_PORT = 0x3FF;
+static const long PAIR_LAST_PORT = 0x3FFF;
+static const long FLAT_LAST_PORT = 0xFFFF;
 
 unsigned int inx(int port, int width)
 {
@@ -72,6 +74,37 @@ int parse_unsigned(const char *text, unsigned long *value)
     char *end;
     *value = strtoul(text, &end, 0);
     return *text != '\0' && *end == '\0';
+}
+
+int parse_address(const char *text, int flat, int *addrreg)
+{
+    long number;
+    if (!parse_number(text, &number)) {
+        fprintf(stderr, "Error: Invalid address!\n");
+        return 0;
+    }
+    long last_port = flat ? FLAT_LAST_PORT : PAIR_LAST_PORT;
+    if (number < 0 || number > last_port) {
+        fprintf(stderr, "Error: Address out of range (0x0000-0x%04lx)!\n", last_port);
+        return 0;
+    }
+    *addrreg = (int)number;
+    return 1;
+}
+
+int parse_data_register(const char *text, int *datareg)
+{
+    long number;
+    if (!parse_number(text, &number)) {
+        fprintf(stderr, "Error: Invalid data register!\n");
+        return 0;
+    }
+    if (number < 0 || number > PAIR_LAST_PORT) {
+        fprintf(stderr, "Error: Data register out of range (0x0000-0x%04lx)!\n", PAIR_LAST_PORT);
+        return 0;
+    }
+    *datareg = (int)number;
+    return 1;
 }
 
 // A word or long access to the data register reaches the ports after it too,

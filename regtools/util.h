@@ -27,6 +27,12 @@ int user_ack(int def);
 int parse_number(const char *text, long *value);
 int parse_unsigned(const char *text, unsigned long *value);
 
+// The first argument tests of both tools: ADDRREG (0 to 0x3FFF), or ADDRESS
+// in flat mode (0 to 0xFFFF), and DATAREG (0 to 0x3FFF).  Each prints its
+// message and returns 0 when the argument fails, the caller adds its usage.
+int parse_address(const char *text, int flat, int *addrreg);
+int parse_data_register(const char *text, int *datareg);
+
 // Access to the ports of a register pair, or to all ports in flat mode:
 // ioperm for the data register (all the ports a width-wide access reaches)
 // and then the address register when they all lie at or below 0x3FF, iopl(3)

@@ -1,6 +1,7 @@
 // regpeek as a whole program on simulated appliances: what it prints, how it
 // exits, and the exact port traffic of its dumps.
 #include "run_program.h"
+#include "tool_texts.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -10,21 +11,7 @@
 
 namespace {
 
-const std::string USAGE = "Syntax for I2C-like access:\n"
-                          "  regpeek [OPTIONS] [-k V1,V2...] ADDRREG DATAREG [BANK [BANKREG]]\n"
-                          "Syntax for flat address space:\n"
-                          "  regpeek -f [OPTIONS] ADDRESS [RANGE [BANK [BANKREG]]]\n"
-                          "Options:\n"
-                          "  -k\tSuper-I/O configuration access key\n"
-                          "  -f\tEnable flat address space mode\n"
-                          "  -y\tAssume affirmative answer to all questions\n"
-                          "  -W\tRead and display word (16-bit) values\n"
-                          "  -L\tRead and display long (32-bit) values\n";
-
-const std::string WARNING = "WARNING! Running this program can cause system crashes, data loss and worse!\n";
-const std::string QUESTION = "Continue? [Y/n] ";
-const std::string ABORTED = "Aborting on user request.\n";
-const std::string NOT_ROOT = "Error: Can only be run as root (or make it suid root)\n";
+const std::string &USAGE = REGPEEK_USAGE;
 
 const std::string HEADER_BYTE_PAIR = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n";
 const std::string HEADER_BYTE_FLAT = "       0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n";

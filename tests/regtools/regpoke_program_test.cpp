@@ -1,6 +1,7 @@
 // regpoke as a whole program on simulated appliances: its messages and
 // questions, how it exits, and the exact port traffic of its writes.
 #include "run_program.h"
+#include "tool_texts.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -8,20 +9,7 @@
 
 namespace {
 
-const std::string USAGE = "Syntax for I2C-like access:\n"
-                          "  regpoke [OPTIONS] ADDRREG DATAREG ADDRESS VALUE [MASK]\n"
-                          "Syntax for flat address space:\n"
-                          "  regpoke -f [OPTIONS] ADDRESS VALUE [MASK]\n"
-                          "Options:\n"
-                          "  -f\tEnable flat address space mode\n"
-                          "  -y\tAssume affirmative answer to all questions\n"
-                          "  -W\tWrite a word (16-bit) value\n"
-                          "  -L\tWrite a long (32-bit) value\n";
-
-const std::string WARNING = "WARNING! Running this program can cause system crashes, data loss and worse!\n";
-const std::string QUESTION = "Continue? [Y/n] ";
-const std::string ABORTED = "Aborting on user request.\n";
-const std::string NOT_ROOT = "Error: Can only be run as root (or make it suid root)\n";
+const std::string &USAGE = REGPOKE_USAGE;
 
 run_result poke(std::vector<std::string> args, const std::string &scenario = "", const std::string &input = "")
 {

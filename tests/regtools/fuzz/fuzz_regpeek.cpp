@@ -5,21 +5,12 @@
 // each row ending in a blank; in flat mode every port touched lies inside
 // the rows shown, so no dump leaves the port space or its range.
 #include "tool_run.h"
+#include "../tool_texts.h"
 
 #include <sstream>
 
 int regpeek_main(int argc, char *argv[]);
 
-static const std::string USAGE = "Syntax for I2C-like access:\n"
-                                 "  regpeek [OPTIONS] [-k V1,V2...] ADDRREG DATAREG [BANK [BANKREG]]\n"
-                                 "Syntax for flat address space:\n"
-                                 "  regpeek -f [OPTIONS] ADDRESS [RANGE [BANK [BANKREG]]]\n"
-                                 "Options:\n"
-                                 "  -k\tSuper-I/O configuration access key\n"
-                                 "  -f\tEnable flat address space mode\n"
-                                 "  -y\tAssume affirmative answer to all questions\n"
-                                 "  -W\tRead and display word (16-bit) values\n"
-                                 "  -L\tRead and display long (32-bit) values\n";
 
 static void check_dump(const tool_run &r)
 {
@@ -64,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tool_run r;
     if (!tool_run_input(regpeek_main, "regpeek", data, size, r))
         return 0;
-    tool_check_common(r, USAGE);
+    tool_check_common(r, REGPEEK_USAGE);
     check_dump(r);
     return 0;
 }

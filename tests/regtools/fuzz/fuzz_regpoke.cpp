@@ -5,20 +5,12 @@
 // Besides the checks for every run: nothing goes to standard output, and a
 // run that wrote ends with the read-back, after exactly one write of the value.
 #include "tool_run.h"
+#include "../tool_texts.h"
 
 #include <sstream>
 
 int regpoke_main(int argc, char *argv[]);
 
-static const std::string USAGE = "Syntax for I2C-like access:\n"
-                                 "  regpoke [OPTIONS] ADDRREG DATAREG ADDRESS VALUE [MASK]\n"
-                                 "Syntax for flat address space:\n"
-                                 "  regpoke -f [OPTIONS] ADDRESS VALUE [MASK]\n"
-                                 "Options:\n"
-                                 "  -f\tEnable flat address space mode\n"
-                                 "  -y\tAssume affirmative answer to all questions\n"
-                                 "  -W\tWrite a word (16-bit) value\n"
-                                 "  -L\tWrite a long (32-bit) value\n";
 
 static void check_write(const tool_run &r)
 {
@@ -53,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tool_run r;
     if (!tool_run_input(regpoke_main, "regpoke", data, size, r))
         return 0;
-    tool_check_common(r, USAGE);
+    tool_check_common(r, REGPOKE_USAGE);
     check_write(r);
     return 0;
 }
