@@ -1,0 +1,19 @@
+# The watch is ended by a signal once its first state is out, well before its
+# next reading a second later.  The inner shell's own job notices are dropped.
+watch() {
+    sh -c '
+        psumon "$1" >watch.out 2>&1 &
+        pid=$!
+        tries=0
+        until grep -q "^init power state" watch.out || [ $tries -ge 100 ]; do
+            sleep 0.05
+            tries=$((tries + 1))
+        done
+        kill $pid
+        wait $pid
+        echo $? >watch.status' sh "$1" 2>/dev/null
+    cat watch.out
+    echo "psumon $1: $(cat watch.status)"
+}
+watch -loop
+watch -loopex

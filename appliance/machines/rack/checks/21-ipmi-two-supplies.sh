@@ -1,0 +1,1 @@
+appliance-ipmi-readers x10drli x10drli x10drli

@@ -1,0 +1,48 @@
+#!/bin/sh
+# Makes the virtual appliance's boot files in DIR (the build's appliance
+# folder): the kernel and its modules from Debian's package, and
+# initramfs.cpio holding busybox, the kit's deliverables and our guest
+# programs (listed in DIR/guest-files) with the shared libraries and loaders
+# they need, the guest's /init and the machines with their checks.
+# usage: appliance/make-image.sh DIR
+set -eu
+dir=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+"$here/fetch-kernel.sh" "$dir/kernel"
+
+root=$dir/root
+rm -rf "$root"
+mkdir -p "$root/bin" "$root/lib/modules" "$root/etc" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
+cp /bin/busybox "$root/bin/busybox"
+
+# A file at its place in the guest, and for an ELF file the libraries and
+# the loader it needs at the places the host's loader found them.
+place() {
+    mkdir -p "$root$(dirname "$1")"
+    cp -L "$2" "$root$1"
+    case $(head -c 4 "$2" | od -An -c | tr -d ' ') in
+    177ELF) ;;
+    *) return 0 ;;
+    esac
+    ldd "$2" | while read -r first arrow path rest; do
+        case $first in linux-vdso.so.*|linux-gate.so.*) continue ;; esac
+        if [ "$arrow" = "=>" ]; then lib=$path; else lib=$first; fi
+        case $lib in /*) ;; *) continue ;; esac
+        [ -e "$root$lib" ] && continue
+        mkdir -p "$root$(dirname "$lib")"
+        cp -L "$lib" "$root$lib"
+    done
+}
+while read -r guest host; do
+    [ -n "$guest" ] && place "$guest" "$host"
+done <"$dir/guest-files"
+
+sed -e 's/#.*//' -e '/^ *$/d' "$here/modules.list" >"$root/etc/hwkit-modules"
+cp "$dir"/kernel/modules/*.ko "$root/lib/modules/"
+cp "$here/init" "$root/init"
+chmod 755 "$root/init"
+cp -R "$here/machines" "$root/machines"
+
+(cd "$root" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet) >"$dir/initramfs.cpio.tmp"
+mv "$dir/initramfs.cpio.tmp" "$dir/initramfs.cpio"
