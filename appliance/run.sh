@@ -9,7 +9,8 @@
 #   --show  also print what each check showed in the guest (the demo)
 #
 # A machine is a folder machines/NAME with
-#   qemu-args       QEMU options, one per line; @RUN@ stands for the run's folder
+#   qemu-args       QEMU options, one per line; @RUN@ stands for the run's folder,
+#                   @BMC@ for the BMC's socket
 #   bmc-scenario    if present, our BMC answers the guest's IPMI requests
 #   prepare.sh      if present, run in the guest before the checks
 #   checks/NN-what.sh        run in the guest, in name order
@@ -29,7 +30,8 @@ if [ $# -eq 0 ]; then
     for m in "$here"/machines/*/; do set -- "$@" "$(basename "$m")"; done
 fi
 
-accel=tcg
+# Emulation by default: KVM, where a machine has a working one, only on request.
+accel=${APPLIANCE_ACCEL:-tcg}
 boot_timeout=${APPLIANCE_BOOT_TIMEOUT:-100}
 
 boot() {
@@ -38,13 +40,15 @@ boot() {
     rm -rf "$run"
     mkdir -p "$run"
     truncate -s 16M "$run/nvme.img"
+    # A socket's path has room for 107 bytes: it goes where the path is short.
+    sockets=$(mktemp -d /tmp/hwkit-appliance.XXXXXX)
     if [ -f "$here/machines/$machine/bmc-scenario" ]; then
-        "$bmc" "$run/bmc.sock" "$here/machines/$machine/bmc-scenario" "$run/bmc.log" 2>"$run/bmc.err" &
+        "$bmc" "$sockets/bmc" "$here/machines/$machine/bmc-scenario" "$run/bmc.log" 2>"$run/bmc.err" &
         bmc_pid=$!
         tries=0
-        while [ ! -S "$run/bmc.sock" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+        while [ ! -S "$sockets/bmc" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
     fi
-    sed "s|@RUN@|$run|g" "$here/machines/$machine/qemu-args" >"$run/qemu-args"
+    sed -e "s|@RUN@|$run|g" -e "s|@BMC@|$sockets/bmc|g" "$here/machines/$machine/qemu-args" >"$run/qemu-args"
     # shellcheck disable=SC2046
     timeout "$boot_timeout" qemu-system-x86_64 -accel "$accel" -m 256 -nodefaults -no-user-config \
         -display none -no-reboot -serial stdio \
@@ -58,6 +62,7 @@ boot() {
         kill "$bmc_pid" 2>/dev/null
         wait "$bmc_pid"
     fi
+    rm -rf "$sockets"
 }
 
 # The text a check printed in the guest, with its status line.
@@ -105,7 +110,10 @@ for machine in "$@"; do
             failed=$((failed + 1))
         fi
         echo "$verdict $machine/$name"
-        if $show; then sed 's/^/    /' "$run/$name.out"; fi
+        if $show; then
+            sed -n 's/^# \{0,1\}/  # /p' "$check"
+            sed 's/^/    /' "$run/$name.out"
+        fi
         if [ -n "$why" ]; then sed 's/^/    /' "$why"; fi
     done
 done

@@ -7,8 +7,8 @@ sh -c '
     psumon -loop >watch.out 2>&1 &
     pid=$!
     tries=0
-    until grep -q "^init power state" watch.out || [ $tries -ge 100 ]; do
-        sleep 0.05
+    until grep -q "^init power state" watch.out || [ $tries -ge 500 ]; do
+        sleep 0.02
         tries=$((tries + 1))
     done
     kill $pid
