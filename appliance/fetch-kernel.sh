@@ -27,7 +27,10 @@ if [ -f vmlinux ] && [ "$(cat version 2>/dev/null)" = "$release" ]; then
 fi
 rm -rf deb vmlinux modules version
 mkdir deb modules
-(cd deb && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+if ! (cd deb && apt-get download -q "$package") >deb/download.log 2>&1; then
+    cat deb/download.log >&2
+    exit 1
+fi
 deb=$(ls deb/*.deb)
 
 # Only the kernel image and our modules are taken out of the package.
