@@ -1,0 +1,2 @@
+# Every subfeature with the value the library reads from the driver.
+sensors -u 'lm90-*' 'lm75-*'

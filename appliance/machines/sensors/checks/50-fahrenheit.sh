@@ -1,0 +1,2 @@
+# Temperatures and their limits in degrees Fahrenheit.
+sensors -f 'lm75-*' 'lm90-*'
