@@ -1,0 +1,2 @@
+# Output and status as expected.
+echo ok

@@ -1,0 +1,2 @@
+# Output other than expected.
+echo actual

@@ -1,0 +1,3 @@
+# Status other than expected.
+echo ok
+exit 3

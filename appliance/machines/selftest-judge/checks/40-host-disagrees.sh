@@ -1,0 +1,2 @@
+# The guest agrees, the host does not.
+echo ok
