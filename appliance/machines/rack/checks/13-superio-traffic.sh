@@ -1,6 +1,7 @@
-# One reading between markers (0x00) written to both captured ports.
-appliance-ioport outb 0x2e 0x00
-appliance-ioport outb 0x2f 0x00
+# One reading, between markers on both captured ports.
+. /machines/rack/guest-markers.sh
+mark 0x2e 0x13
+mark 0x2f 0x13
 psumon
-appliance-ioport outb 0x2e 0x00
-appliance-ioport outb 0x2f 0x00
+mark 0x2e 0x13
+mark 0x2f 0x13
