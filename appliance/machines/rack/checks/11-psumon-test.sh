@@ -1,1 +1,2 @@
+# The test mode exits with the state read: 0x5A.
 psumon -test
