@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the kit and runs it on the simulated appliance; with "appliance",
-# also boots the virtual appliance (Debian's kernel under QEMU, slower) and
-# shows what each tool printed there.
+# boots the virtual appliance instead (Debian's kernel under QEMU, slower)
+# and shows what each tool printed there.
 # usage: ./demo.sh [appliance]
 set -eu
 cd "$(dirname "$0")"

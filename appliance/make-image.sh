@@ -1,20 +1,30 @@
 #!/bin/sh
 # Makes the virtual appliance's boot files in DIR (the build's appliance
-# folder): the kernel and its modules from Debian's package, and
+# folder): the kernel and its modules and busybox from Debian's packages, and
 # initramfs.cpio holding busybox, the kit's deliverables and our guest
 # programs (listed in DIR/guest-files) with the shared libraries and loaders
 # they need, the guest's /init and the machines with their checks.
 # usage: appliance/make-image.sh DIR
+#        appliance/make-image.sh --inputs-sum   prints a digest of the files
+#            packed from this folder, which the runner compares with the image's
 set -eu
-dir=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
-"$here/fetch-kernel.sh" "$dir/kernel"
+inputs_sum() {
+    (cd "$here" && find init modules.list machines -type f -exec sha256sum {} + | LC_ALL=C sort -k 2 |
+        sha256sum | cut -d ' ' -f 1)
+}
+if [ "${1:-}" = --inputs-sum ]; then
+    inputs_sum
+    exit 0
+fi
+
+dir=$(cd "$1" && pwd)
+"$here/fetch-packages.sh" "$dir/packages"
 
 root=$dir/root
 rm -rf "$root"
 mkdir -p "$root/bin" "$root/lib/modules" "$root/etc" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
-cp /bin/busybox "$root/bin/busybox"
 
 # A file at its place in the guest, and for an ELF file the libraries and
 # the loader it needs at the places the host's loader found them.
@@ -25,6 +35,11 @@ place() {
     177ELF) ;;
     *) return 0 ;;
     esac
+    ldd "$2" >/dev/null 2>&1 || return 0    # statically linked
+    if ldd "$2" | grep 'not found'; then
+        echo "make-image: $2 needs a library this machine lacks" >&2
+        exit 1
+    fi
     ldd "$2" | while read -r first arrow path rest; do
         case $first in linux-vdso.so.*|linux-gate.so.*) continue ;; esac
         if [ "$arrow" = "=>" ]; then lib=$path; else lib=$first; fi
@@ -34,15 +49,17 @@ place() {
         cp -L "$lib" "$root$lib"
     done
 }
+place /bin/busybox "$dir/packages/busybox"
 while read -r guest host; do
     [ -n "$guest" ] && place "$guest" "$host"
 done <"$dir/guest-files"
 
 sed -e 's/#.*//' -e '/^ *$/d' "$here/modules.list" >"$root/etc/hwkit-modules"
-cp "$dir"/kernel/modules/*.ko "$root/lib/modules/"
+cp "$dir"/packages/modules/*.ko "$root/lib/modules/"
 cp "$here/init" "$root/init"
 chmod 755 "$root/init"
 cp -R "$here/machines" "$root/machines"
 
 (cd "$root" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet) >"$dir/initramfs.cpio.tmp"
 mv "$dir/initramfs.cpio.tmp" "$dir/initramfs.cpio"
+inputs_sum >"$dir/inputs.sum"

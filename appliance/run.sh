@@ -16,26 +16,63 @@
 #   checks/NN-what.sh        run in the guest, in name order
 #   checks/NN-what.expected  its output and "@@status N", byte for byte
 #   checks/NN-what.host      if present, run on the host after the boot, in
-#                            the run's folder (captured ports, bmc.log);
-#                            passes when it exits 0
+#                            the run's folder (io.trace, captured ports,
+#                            bmc.log); passes when it exits 0
 set -u
-dir=$(cd "$1" && pwd)
+usage="usage: $0 DIR BMC [--show] [MACHINE...]"
+[ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+dir=$(cd "$1" && pwd) || exit 2
 bmc=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 show=false
 if [ "${1:-}" = --show ]; then show=true; shift; fi
+
+# The run's folder goes into QEMU's options unquoted and through sed.
+case $dir in
+*[!A-Za-z0-9/._+-]*) echo "appliance: $dir: use a build folder whose path has no blanks or special characters" >&2; exit 2 ;;
+esac
+
 # The selftest machines check the runner itself; they are booted only when named.
+machines=""
 if [ $# -eq 0 ]; then
-    set --
     for m in "$here"/machines/*/; do
-        case $(basename "$m") in selftest*) ;; *) set -- "$@" "$(basename "$m")" ;; esac
+        case $(basename "$m") in selftest*) ;; *) machines="$machines $(basename "$m")" ;; esac
     done
+fi
+for m in "$@"; do
+    case $m in -*) echo "$usage" >&2; exit 2 ;; esac
+    case " $machines " in *" $m "*) ;; *) machines="$machines $m" ;; esac
+done
+for m in $machines; do
+    if [ ! -f "$here/machines/$m/qemu-args" ]; then
+        echo "appliance: no machine $m (machines/$m/qemu-args)" >&2
+        exit 2
+    fi
+done
+
+# The guest runs the checks packed into its image: they must be the ones here.
+if [ "$(cat "$dir/inputs.sum" 2>/dev/null)" != "$("$here/make-image.sh" --inputs-sum)" ]; then
+    echo "appliance: the image in $dir was made from other checks than those in $here; remake it:" >&2
+    echo "    cmake --build <build folder> --target appliance_image" >&2
+    exit 2
 fi
 
 # Emulation by default: KVM, where a machine has a working one, only on request.
 accel=${APPLIANCE_ACCEL:-tcg}
 boot_timeout=${APPLIANCE_BOOT_TIMEOUT:-100}
+
+# Interrupted (by hand, or by ctest at its timeout): the machines and BMCs
+# of this run go too.
+stop_everything() {
+    for m in $machines; do
+        for f in "$dir/runs/$m/qemu.pid" "$dir/runs/$m/bmc.pid"; do
+            [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null
+        done
+    done
+    exit 130
+}
+trap stop_everything INT TERM
 
 boot() {
     machine=$1
@@ -45,23 +82,35 @@ boot() {
     truncate -s 16M "$run/nvme.img"
     # A socket's path has room for 107 bytes: it goes where the path is short.
     sockets=$(mktemp -d /tmp/hwkit-appliance.XXXXXX)
+    bmc_pid=""
     if [ -f "$here/machines/$machine/bmc-scenario" ]; then
         "$bmc" "$sockets/bmc" "$here/machines/$machine/bmc-scenario" "$run/bmc.log" 2>"$run/bmc.err" &
         bmc_pid=$!
+        echo "$bmc_pid" >"$run/bmc.pid"
         tries=0
-        while [ ! -S "$sockets/bmc" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+        while [ ! -S "$sockets/bmc" ] && kill -0 "$bmc_pid" 2>/dev/null && [ $tries -lt 200 ]; do
+            sleep 0.05
+            tries=$((tries + 1))
+        done
+        if [ ! -S "$sockets/bmc" ]; then
+            echo "the BMC did not start" >"$run/boot.error"
+            rm -rf "$sockets"
+            return
+        fi
     fi
     sed -e "s|@RUN@|$run|g" -e "s|@BMC@|$sockets/bmc|g" "$here/machines/$machine/qemu-args" >"$run/qemu-args"
     # shellcheck disable=SC2046
     timeout "$boot_timeout" qemu-system-x86_64 -accel "$accel" -m 256 -nodefaults -no-user-config \
         -display none -no-reboot -serial stdio \
         -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
-        -kernel "$dir/kernel/vmlinux" -initrd "$dir/initramfs.cpio" \
-        -append "console=ttyS0 panic=-1 quiet hwkit.machine=$machine" \
-        $(cat "$run/qemu-args") </dev/null >"$run/console.raw" 2>"$run/qemu.err"
+        -kernel "$dir/packages/vmlinux" -initrd "$dir/initramfs.cpio" \
+        -append "console=ttyS0 panic=-1 quiet loglevel=1 hwkit.machine=$machine" \
+        $(cat "$run/qemu-args") </dev/null >"$run/console.raw" 2>"$run/qemu.err" &
+    echo $! >"$run/qemu.pid"
+    wait $!
     echo $? >"$run/qemu.status"
     tr -d '\r' <"$run/console.raw" >"$run/console"
-    if [ -n "${bmc_pid:-}" ]; then
+    if [ -n "$bmc_pid" ]; then
         kill "$bmc_pid" 2>/dev/null
         wait "$bmc_pid"
     fi
@@ -74,33 +123,47 @@ check_output() {
 }
 
 start=$(date +%s)
-for machine in "$@"; do
+for machine in $machines; do
     boot "$machine" &
 done
 wait
 
 passed=0
 failed=0
-for machine in "$@"; do
+count=0
+for machine in $machines; do
+    count=$((count + 1))
     run=$dir/runs/$machine
     booted=true
-    if [ "$(cat "$run/qemu.status")" != 1 ] || ! grep -qx '@@done' "$run/console"; then
+    if [ -f "$run/boot.error" ]; then
+        booted=false
+        echo "machine $machine: $(cat "$run/boot.error"):"
+        sed 's/^/    /' "$run/bmc.err"
+    elif [ "$(cat "$run/qemu.status")" != 1 ] || ! grep -qx '@@done' "$run/console"; then
         booted=false
         echo "machine $machine did not finish its checks (QEMU status $(cat "$run/qemu.status")):"
         tail -n 30 "$run/console" "$run/qemu.err" | sed 's/^/    /'
+        [ -s "$run/bmc.err" ] && sed 's/^/    BMC: /' "$run/bmc.err"
     fi
-    if grep -q '^@@error' "$run/console"; then
+    if grep -q '^@@error' "$run/console" 2>/dev/null; then
         grep '^@@error' -A 20 "$run/console" | sed 's/^/    /'
     fi
+    checks=0
     for check in "$here/machines/$machine/checks/"*.sh; do
+        [ -f "$check" ] || continue
+        checks=$((checks + 1))
         name=$(basename "$check" .sh)
         base=${check%.sh}
-        check_output "$run/console" "$name" >"$run/$name.out"
+        check_output "$run/console" "$name" >"$run/$name.out" 2>/dev/null
         verdict=pass
         why=""
         if ! $booted; then
             verdict=FAIL
-        elif [ -f "$base.expected" ] && ! diff -u "$base.expected" "$run/$name.out" >"$run/$name.diff"; then
+        elif [ ! -f "$base.expected" ]; then
+            verdict=FAIL
+            echo "no $name.expected" >"$run/$name.diff"
+            why=$run/$name.diff
+        elif ! diff -u "$base.expected" "$run/$name.out" >"$run/$name.diff"; then
             verdict=FAIL
             why=$run/$name.diff
         elif [ -f "$base.host" ] && ! (cd "$run" && sh "$base.host" >"$run/$name.host.out" 2>&1); then
@@ -116,10 +179,15 @@ for machine in "$@"; do
         if $show; then
             sed -n 's/^# \{0,1\}/  # /p' "$check"
             sed 's/^/    /' "$run/$name.out"
+            [ -s "$run/$name.host.out" ] && sed 's/^/    host: /' "$run/$name.host.out"
         fi
         if [ -n "$why" ]; then sed 's/^/    /' "$why"; fi
     done
+    if [ $checks -eq 0 ]; then
+        echo "FAIL $machine: no checks"
+        failed=$((failed + 1))
+    fi
 done
-echo "appliance: $# machines in $(($(date +%s) - start)) s under $accel"
+echo "appliance: $count machines in $(($(date +%s) - start)) s under $accel"
 echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+[ $failed -eq 0 ] && [ $passed -gt 0 ]

@@ -32,8 +32,14 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: appliance-i2c-load /dev/i2c-N ADDRESS FILE\n");
         return 2;
     }
+    char *end = nullptr;
+    long address = strtol(argv[2], &end, 0);
+    if (!*argv[2] || *end || address < 0x03 || address > 0x77) {
+        fprintf(stderr, "appliance-i2c-load: %s: not a 7-bit chip address\n", argv[2]);
+        return 2;
+    }
     int fd = open(argv[1], O_RDWR);
-    if (fd < 0 || ioctl(fd, I2C_SLAVE, strtol(argv[2], nullptr, 0)) < 0) {
+    if (fd < 0 || ioctl(fd, I2C_SLAVE, address) < 0) {
         fprintf(stderr, "appliance-i2c-load: %s: %s\n", argv[1], strerror(errno));
         return 1;
     }
@@ -55,7 +61,8 @@ int main(int argc, char **argv)
         if (fields <= 0)
             continue;
         int size = kind == 'b' ? I2C_SMBUS_BYTE_DATA : kind == 'w' ? I2C_SMBUS_WORD_DATA : -1;
-        if (fields != 3 || size < 0 || reg < 0 || reg > 0xFF) {
+        int limit = size == I2C_SMBUS_BYTE_DATA ? 0xFF : 0xFFFF;
+        if (fields != 3 || size < 0 || reg < 0 || reg > 0xFF || value < 0 || value > limit) {
             fprintf(stderr, "appliance-i2c-load: %s:%d: not a register line\n", argv[3], number);
             return 1;
         }

@@ -15,8 +15,13 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: appliance-run-as UID COMMAND [ARG]...\n");
         return 2;
     }
-    uid_t id = (uid_t)strtoul(argv[1], nullptr, 0);
-    if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0) {
+    char *end = nullptr;
+    unsigned long id = strtoul(argv[1], &end, 10);
+    if (!*argv[1] || *end || id == 0 || id > 65534) {
+        fprintf(stderr, "appliance-run-as: %s: not a user id of 1 to 65534\n", argv[1]);
+        return 2;
+    }
+    if (setgroups(0, nullptr) != 0 || setgid((gid_t)id) != 0 || setuid((uid_t)id) != 0) {
         fprintf(stderr, "appliance-run-as: %s\n", strerror(errno));
         return 126;
     }

@@ -14,5 +14,5 @@ sh -c '
     kill $pid
     wait $pid
     echo $? >watch.status' 2>/dev/null
-cat watch.out
+sed '/^init power state/q' watch.out
 echo "psumon -loop: $(cat watch.status)"

@@ -1,5 +1,6 @@
-# The watch is ended by a signal once its first state is out, well before its
-# next reading a second later.  The inner shell's own job notices are dropped.
+# The watch is ended by a signal once its first state is out; what it
+# printed up to that state is shown (a slow machine may let the next reading
+# of a second later in).  The inner shell's own job notices are dropped.
 watch() {
     sh -c '
         psumon "$1" >watch.out 2>&1 &
@@ -12,7 +13,7 @@ watch() {
         kill $pid
         wait $pid
         echo $? >watch.status' sh "$1" 2>/dev/null
-    cat watch.out
+    sed '/^init power state/q' watch.out
     echo "psumon $1: $(cat watch.status)"
 }
 watch -loop

@@ -1,4 +1,10 @@
-# The clock's index/data pair: 128 registers, mirrored above 0x7F.  The
-# seconds (0x00), the update-in-progress bit (in 0x0A) and the interrupt flags
-# (0x0C) move, so they are masked; the clock starts at 2026-12-08 10:20:00.
-regpeek -y 0x70 0x71 | sed -E '/^(00|80):/ s/^(.{4}).{2}(.{28}).{2}(.{4}).{2}/\1ss\2aa\3cc/'
+# The clock's index/data pair: 128 registers, mirrored above 0x7F.  The clock
+# is stopped first (SET, bit 7 of register 0x0B, written under a mask) and
+# set to 10:20:00, so that only the interrupt flags (0x0C, cleared by
+# reading) are masked; then it runs again.
+regpoke -y 0x70 0x71 0x0b 0x80 0x80
+regpoke -y 0x70 0x71 0x00 0x00
+regpoke -y 0x70 0x71 0x02 0x20
+regpoke -y 0x70 0x71 0x04 0x10
+regpeek -y 0x70 0x71 | sed -E '/^(00|80):/ s/^(.{40}).{2}/\1cc/'
+regpoke -y 0x70 0x71 0x0b 0x00 0x80

@@ -13,6 +13,6 @@ as_nobody regpeek -y -k 0x87,0x87 0x2e 0x2f
 echo "regpeek: $?"
 as_nobody regpoke -f -y 0x2ff 0x12
 echo "regpoke: $?"
-mark 0x2e 0x50
 as_nobody jni-harness-i386 lampio /usr/lib/i386-linux-gnu/jni/liblampio.so "$(cat /etc/hwkit/lampio-export)" 2 1
+mark 0x2e 0x50
 echo "0x378: $(appliance-ioport inb 0x378)"
