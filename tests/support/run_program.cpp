@@ -36,6 +36,16 @@ static void check(bool ok, const char *what)
         throw std::runtime_error(std::string(what) + ": " + strerror(errno));
 }
 
+// Whether the request sets the variable of the NAME=VALUE entry itself.
+static bool overridden(const char *entry, const std::vector<std::string> &env)
+{
+    size_t name = strcspn(entry, "=");
+    for (const std::string &e : env)
+        if (e.size() > name && e.compare(0, name + 1, entry, name + 1) == 0)
+            return true;
+    return false;
+}
+
 run_result run_program(const run_request &request)
 {
     char dir[] = "/tmp/hwkit-run-XXXXXX";
@@ -47,7 +57,7 @@ run_result run_program(const run_request &request)
 
     std::vector<std::string> env_strings;
     for (char **e = environ; *e; e++)
-        if (strncmp(*e, "HWSIM_", 6))
+        if (strncmp(*e, "HWSIM_", 6) && !overridden(*e, request.env))
             env_strings.push_back(*e);
     env_strings.push_back("HWSIM_SCENARIO=" + scenario);
     env_strings.push_back("HWSIM_TRACE=" + trace);

@@ -11,7 +11,7 @@ struct run_request {
     std::string scenario;            // written to a file named by HWSIM_SCENARIO
     std::string input;               // standard input, closed after it
     std::string kill_after_output;   // SIGTERM once standard output holds this
-    std::vector<std::string> env;    // extra NAME=VALUE entries
+    std::vector<std::string> env;    // NAME=VALUE entries, over the caller's
     std::string cwd;                 // working folder, or the caller's
     int timeout_ms = 20000;
 };
