@@ -5,7 +5,9 @@
 #                   through its PVH entry, seconds faster under emulation
 #                   than the bzImage)
 #   modules/*.ko    the modules the appliance loads, flat
-#   busybox         the static busybox
+#   busybox         Debian's dynamically linked busybox, whose shell runs
+#                   only the applets that have a link (the static one runs
+#                   every applet it carries, its I2C tools among them)
 #   version         the kernel package and the busybox package
 # A second run with the same packages in OUT does nothing.
 # usage: appliance/fetch-packages.sh OUT
@@ -16,13 +18,13 @@ mkdir -p "$out"
 cd "$out"
 
 kernel_package() { apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'; }
-busybox_version() { apt-cache policy busybox-static 2>/dev/null | awk '/Candidate:/ { print $2 }'; }
+busybox_version() { apt-cache policy busybox 2>/dev/null | awk '/Candidate:/ { print $2 }'; }
 
 kernel=$(kernel_package)
 [ -n "$kernel" ] || { apt-get update -q >/dev/null; kernel=$(kernel_package); }
 [ -n "$kernel" ] || { echo "fetch-packages: no kernel package behind linux-image-amd64" >&2; exit 1; }
 release=${kernel#linux-image-}
-wanted="$kernel busybox-static=$(busybox_version)"
+wanted="$kernel busybox=$(busybox_version)"
 if [ -f vmlinux ] && [ -f busybox ] && [ "$(cat version 2>/dev/null)" = "$wanted" ]; then
     exit 0
 fi
@@ -39,7 +41,7 @@ download() {
 
 rm -rf deb vmlinux modules busybox version
 mkdir -p deb/kernel deb/busybox modules
-download "$kernel" busybox-static
+download "$kernel" busybox
 
 # Only the kernel image and our modules are taken out of the kernel package.
 modules=$(sed -e 's/#.*//' -e 's/ .*//' "$here/modules.list" | grep -v '^$')
@@ -59,7 +61,7 @@ offset=$(LC_ALL=C grep -obUaP '\xfd7zXZ\x00' "$vmlinuz" | head -n 1 | cut -d: -f
 tail -c "+$((offset + 1))" "$vmlinuz" | xz -dc --single-stream >vmlinux.tmp
 mv vmlinux.tmp vmlinux
 
-dpkg-deb -x deb/busybox-static_*.deb deb/busybox
+dpkg-deb -x deb/busybox_*.deb deb/busybox
 cp deb/busybox/bin/busybox busybox
 
 rm -rf deb

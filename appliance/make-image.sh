@@ -1,9 +1,10 @@
 #!/bin/sh
 # Makes the virtual appliance's boot files in DIR (the build's appliance
 # folder): the kernel and its modules and busybox from Debian's packages, and
-# initramfs.cpio holding busybox, the kit's deliverables and our guest
-# programs (listed in DIR/guest-files) with the shared libraries and loaders
-# they need, the guest's /init and the machines with their checks.
+# initramfs.cpio holding busybox with the applets of busybox-applets, the
+# kit's deliverables and our guest programs (listed in DIR/guest-files) with
+# the shared libraries and loaders they need, the guest's /init and the
+# machines with their checks.
 # usage: appliance/make-image.sh DIR
 #        appliance/make-image.sh --inputs-sum   prints a digest of the files
 #            packed from this folder, which the runner compares with the image's
@@ -11,7 +12,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 
 inputs_sum() {
-    (cd "$here" && find init modules.list machines -type f -exec sha256sum {} + | LC_ALL=C sort -k 2 |
+    (cd "$here" && find init modules.list busybox-applets machines -type f -exec sha256sum {} + | LC_ALL=C sort -k 2 |
         sha256sum | cut -d ' ' -f 1)
 }
 if [ "${1:-}" = --inputs-sum ]; then
@@ -26,8 +27,9 @@ root=$dir/root
 rm -rf "$root"
 mkdir -p "$root/bin" "$root/lib/modules" "$root/etc" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
 
-# A file at its place in the guest, and for an ELF file the libraries and
-# the loader it needs at the places the host's loader found them.
+# A file at its place in the guest, and for an ELF file the loader and the
+# libraries it needs, read from its headers, at the places the guest's
+# loader looks for them.
 place() {
     mkdir -p "$root$(dirname "$1")"
     cp -L "$2" "$root$1"
@@ -35,21 +37,17 @@ place() {
     177ELF) ;;
     *) return 0 ;;
     esac
-    ldd "$2" >/dev/null 2>&1 || return 0    # statically linked
-    if ldd "$2" | grep 'not found'; then
-        echo "make-image: $2 needs a library this machine lacks" >&2
-        exit 1
-    fi
-    ldd "$2" | while read -r first arrow path rest; do
-        case $first in linux-vdso.so.*|linux-gate.so.*) continue ;; esac
-        if [ "$arrow" = "=>" ]; then lib=$path; else lib=$first; fi
-        case $lib in /*) ;; *) continue ;; esac
+    needs=$("$here/elf-needs.sh" "$2") || exit 1
+    for lib in $needs; do
         [ -e "$root$lib" ] && continue
         mkdir -p "$root$(dirname "$lib")"
         cp -L "$lib" "$root$lib"
     done
 }
 place /bin/busybox "$dir/packages/busybox"
+for applet in $(sed -e 's/#.*//' "$here/busybox-applets"); do
+    ln -s busybox "$root/bin/$applet"
+done
 while read -r guest host; do
     [ -n "$guest" ] && place "$guest" "$host"
 done <"$dir/guest-files"
