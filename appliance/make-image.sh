@@ -45,7 +45,7 @@ place() {
     done
 }
 place /bin/busybox "$dir/packages/busybox"
-for applet in $(sed -e 's/#.*//' "$here/busybox-applets"); do
+sed -e 's/#.*//' -e '/^ *$/d' "$here/busybox-applets" | while read -r applet; do
     ln -s busybox "$root/bin/$applet"
 done
 while read -r guest host; do
