@@ -14,6 +14,8 @@ tools/build.sh fuzz
 reports=$(pwd)/build/sanitize/sanitizer-reports
 export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1"
 export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1"
+# What this machine lacks, and which tests skip for it.
+tests/host-needs.sh
 mkdir -p build/all
 printf 'subdirs("../plain" "../sanitize" "../fuzz")\n' >build/all/CTestTestfile.cmake
 exec ctest --test-dir build/all --output-on-failure -j "$(nproc)"

@@ -9,7 +9,8 @@
 #                   only the applets that have a link (the static one runs
 #                   every applet it carries, its I2C tools among them)
 #   version         the kernel package and the busybox package
-# A second run with the same packages in OUT does nothing.
+# A second run with the same packages in OUT does nothing.  Status 77 when
+# Debian's registry cannot be reached.
 # usage: appliance/fetch-packages.sh OUT
 set -eu
 out=$1
@@ -30,16 +31,20 @@ if [ -f vmlinux ] && [ -f busybox ] && [ "$(cat version 2>/dev/null)" = "$wanted
 fi
 
 # Package lists older than the registry name packages it no longer has:
-# one refresh, then one more try.
+# one refresh, then one more try.  A registry that cannot be reached at all
+# is this machine's lot, not a fault: status 77, and the reason in
+# OUT/unreachable for the runner.
 download() {
     (cd deb && apt-get download -q "$@") >deb/download.log 2>&1 && return 0
     apt-get update -q >/dev/null 2>&1 || true
     (cd deb && apt-get download -q "$@") >deb/download.log 2>&1 && return 0
     cat deb/download.log >&2
-    exit 1
+    unreachable=$(grep -m 1 -o -E "(Temporary failure resolving|Could not resolve|Could not connect to|Network is unreachable|No route to host|Connection timed out).*" deb/download.log) || exit 1
+    echo "Debian's package registry cannot be reached for the kernel package ($unreachable)" | tee unreachable >&2
+    exit 77
 }
 
-rm -rf deb vmlinux modules busybox version
+rm -rf deb vmlinux modules busybox version unreachable
 mkdir -p deb/kernel deb/busybox modules
 download "$kernel" busybox
 

@@ -17,6 +17,7 @@ expect() {
 
 out=$("$run" "$dir" "$bmc" selftest-judge)
 status=$?
+[ $status -eq 77 ] && { echo "$out"; exit 77; }
 expect "$(echo "$out" | grep -e '^pass' -e '^FAIL' -e 'passed,')" "pass selftest-judge/10-pass
 FAIL selftest-judge/20-wrong-output
 FAIL selftest-judge/30-wrong-status

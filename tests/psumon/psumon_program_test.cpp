@@ -355,6 +355,8 @@ TEST(PsumonPrivilege, RefusedIoplTouchesNoPortInAnyMode)
 // iopl is refused whatever the kernel, so no real port can be reached.
 TEST(PsumonPrivilege, TheRealProgramFailsCleanlyWithoutPrivilege)
 {
+    if (std::string why = host_lacks("root"); !why.empty())
+        GTEST_SKIP() << why;
     for (auto mode : {std::vector<std::string>{}, {"-test"}, {"-loop"}, {"-loopex"}}) {
         run_request req;
         req.program = PSUMON_REAL;

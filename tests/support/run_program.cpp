@@ -168,6 +168,17 @@ run_request as_nobody(run_request request)
     return request;
 }
 
+std::string host_lacks(const std::string &need)
+{
+    run_request r;
+    r.program = HOST_NEEDS;
+    r.args = {need};
+    run_result res = run_program(r);
+    if (res.status == 0)
+        return "";
+    return res.out.empty() ? "tests/host-needs.sh " + need + " failed: " + res.err : res.out;
+}
+
 static std::string filter_lines(const std::string &text, bool (*keep)(const std::string &, const std::string &),
                                 const std::string &arg)
 {

@@ -31,6 +31,10 @@ run_result run_program(const run_request &request);
 // The same request run as user nobody, without groups or capabilities.
 run_request as_nobody(run_request request);
 
+// Empty where the machine has what a test needs (root, mount-namespace,
+// nobody-user-namespace: see tests/host-needs.sh), else the reason to skip.
+std::string host_lacks(const std::string &need);
+
 // The trace without the port 0x80 pause writes.
 std::string without_pauses(const std::string &trace);
 
