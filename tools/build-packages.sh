@@ -1,0 +1,48 @@
+#!/bin/sh
+# Builds the kit's Debian packages into build/deb: the amd64 ones (hwkit,
+# hwkit-sensors, liblampio-jni) with dpkg-buildpackage on this machine, and
+# the i386 JNI libraries (liblampio-jni, libhostexec-jni) cross-built with
+# Debian's crossbuild-essential-i386 under the build profile
+# pkg.hwkit.jni-only (no dbgsym packages, no tests: the tree was tested).  The cross compilers cannot be installed beside
+# gcc-multilib, which the tests need, so the i386 build runs in a throwaway
+# root (tools/throwaway-root.sh) that gets them from Debian's registry and
+# is discarded afterwards.  Each build works on its own copy of the sources.
+# usage: tools/build-packages.sh
+set -eu
+cd "$(dirname "$0")/.."
+top=$(pwd)
+out=$top/build/deb
+version=$(sed -n 's/^project(hwkit VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
+[ "$(dpkg-parsechangelog -S Version)" = "$version" ] ||
+    { echo "build-packages: debian/changelog is not at version $version" >&2; exit 1; }
+
+rm -rf "$out"
+mkdir -p "$out/amd64" "$out/i386"
+for arch in amd64 i386; do
+    mkdir "$out/$arch/hwkit-$version"
+    tar -c --exclude=./build --exclude=./.git . | tar -x -C "$out/$arch/hwkit-$version"
+done
+export DEB_BUILD_OPTIONS="parallel=$(nproc) nocheck noautodbgsym"
+
+(cd "$out/amd64/hwkit-$version" && dpkg-buildpackage -b -us -uc) >"$out/amd64/build.log" 2>&1 ||
+    { tail -n 40 "$out/amd64/build.log" >&2; exit 1; }
+
+cat >"$out/i386/build.sh" <<EOF
+set -eu
+export DEBIAN_FRONTEND=noninteractive DEB_BUILD_OPTIONS="$DEB_BUILD_OPTIONS"
+dpkg --add-architecture i386
+apt-get update -q
+apt-get install -y -q --no-install-recommends crossbuild-essential-i386
+# dpkg-shlibdeps takes the dependencies from the i386 C library of the i386
+# architecture (libc6:i386), as an appliance has it, not from multilib's
+# (libc6-i386), which it would find first.
+apt-get purge -y -q libc6-i386
+apt-get install -y -q --no-install-recommends libc6:i386
+cd "$out/i386/hwkit-$version"
+dpkg-buildpackage -a i386 -Pcross,nocheck,pkg.hwkit.jni-only -b -us -uc
+EOF
+tools/throwaway-root.sh -b "$out/i386" -- sh "$out/i386/build.sh" >"$out/i386/build.log" 2>&1 ||
+    { tail -n 40 "$out/i386/build.log" >&2; exit 1; }
+
+mv "$out"/amd64/*.deb "$out"/i386/*.deb "$out/"
+ls "$out"/*.deb
