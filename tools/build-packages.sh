@@ -22,7 +22,8 @@ for arch in amd64 i386; do
     mkdir "$out/$arch/hwkit-$version"
     tar -c --exclude=./build --exclude=./.git . | tar -x -C "$out/$arch/hwkit-$version"
 done
-export DEB_BUILD_OPTIONS="parallel=$(nproc) nocheck noautodbgsym"
+DEB_BUILD_OPTIONS="parallel=$(nproc) nocheck noautodbgsym"
+export DEB_BUILD_OPTIONS
 
 (cd "$out/amd64/hwkit-$version" && dpkg-buildpackage -b -us -uc) >"$out/amd64/build.log" 2>&1 ||
     { tail -n 40 "$out/amd64/build.log" >&2; exit 1; }
