@@ -2,10 +2,10 @@
 # Makes the virtual appliance's boot files in DIR (the build's appliance
 # folder): the kernel and its modules and busybox from Debian's packages, and
 # initramfs.cpio holding busybox with the applets of busybox-applets, the
-# kit's deliverables and our guest programs (listed in DIR/guest-files) with
-# the shared libraries and loaders they need, the guest's /init and the
-# machines with their checks.
-# usage: appliance/make-image.sh DIR
+# contents of the kit's packages in DEBS (as dpkg-deb unpacks them) and our
+# guest programs (listed in DIR/guest-files) with the shared libraries and
+# loaders they need, the guest's /init and the machines with their checks.
+# usage: appliance/make-image.sh DIR DEBS
 #        appliance/make-image.sh --inputs-sum   prints a digest of the files
 #            packed from this folder, which the runner compares with the image's
 set -eu
@@ -21,6 +21,8 @@ if [ "${1:-}" = --inputs-sum ]; then
 fi
 
 dir=$(cd "$1" && pwd)
+debs=$(cd "$2" && pwd)
+ls "$debs"/*.deb >/dev/null || { echo "make-image: no packages in $debs (tools/build-packages.sh)" >&2; exit 1; }
 "$here/fetch-packages.sh" "$dir/packages"
 
 root=$dir/root
@@ -47,6 +49,22 @@ place() {
 place /bin/busybox "$dir/packages/busybox"
 sed -e 's/#.*//' -e '/^ *$/d' "$here/busybox-applets" | while read -r applet; do
     ln -s busybox "$root/bin/$applet"
+done
+# The deliverables as the packages ship them: links kept, files placed.
+shipped=$dir/shipped
+rm -rf "$shipped"
+mkdir "$shipped"
+for deb in "$debs"/*.deb; do
+    dpkg-deb -x "$deb" "$shipped"
+done
+(cd "$shipped" && find . ! -type d | LC_ALL=C sort) | while read -r f; do
+    f=${f#.}
+    if [ -L "$shipped$f" ]; then
+        mkdir -p "$root$(dirname "$f")"
+        cp -P "$shipped$f" "$root$f"
+    else
+        place "$f" "$shipped$f"
+    fi
 done
 while read -r guest host; do
     [ -n "$guest" ] && place "$guest" "$host"
