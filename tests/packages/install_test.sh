@@ -4,7 +4,8 @@
 # psumon fails without the I/O privilege exactly as the built program does,
 # sensors runs on the libsensors it depends on, a 64-bit JVM loads the amd64
 # liblampio.so from its folder, the i386 libraries are in place with their
-# class and soname; after a purge no file of theirs is left.  Every program
+# class and soname; systemd-analyze verifies the units (and reports their
+# exposure); after a purge no file of theirs is left.  Every program
 # that could reach a port runs as user nobody without capabilities.
 # usage: install_test.sh DEB-DIR BUILT-PSUMON JAVA JAVA-CLASSES [--in-root]
 set -u
@@ -61,6 +62,13 @@ expect "i386 libhostexec.so.1" "ELF32
 Intel 80386
 soname libhostexec.so.1" "$(elf $jni/libhostexec.so.1)"
 expect "libhostexec.so, the name Java loads" "$(readlink -f $jni/libhostexec.so.1)" "$(readlink -f $jni/libhostexec.so)"
+
+units=/lib/systemd/system
+expect "systemd-analyze verify of the units" "" \
+    "$(systemd-analyze verify $units/psumon-watch.service $units/psumon-textfile.service $units/psumon-textfile.timer 2>&1)"
+for unit in psumon-watch.service psumon-textfile.service; do
+    systemd-analyze security --offline=true "$units/$unit" 2>&1 | tail -n 1
+done
 
 apt-get purge -y -q hwkit hwkit-sensors liblampio-jni:amd64 liblampio-jni:i386 libhostexec-jni:i386 >/tmp/apt.log 2>&1 ||
     { cat /tmp/apt.log; exit 1; }

@@ -1,0 +1,113 @@
+#!/bin/sh
+# psumon-textfile over the simulated psumon on simulated boards: the file's
+# exact content (the timestamp masked, and checked to lie within the run)
+# for each way a read ends; a bad option and an unwritable folder keep the
+# previous file; no temporary file is ever left behind.
+# usage: textfile_test.sh PSUMON-TEXTFILE PSUMON-SIM
+set -u
+textfile=$1 sim=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+chmod 0755 "$tmp"
+dir=$tmp/collector
+mkdir "$dir"
+failures=0
+expect() {
+    if [ "$2" != "$3" ]; then
+        printf '%s:\nexpected:\n%s\ngot:\n%s\n' "$1" "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+# CASE SCENARIO-LINES EXPECTED: one run, its status and the file, the
+# timestamp's value replaced by T.
+run_case() {
+    printf '%s\n' "$2" >"$tmp/board.scn"
+    start=$(date +%s)
+    HWSIM_SCENARIO=$tmp/board.scn "$textfile" --psumon "$sim" "$dir" 2>&1
+    status=$?
+    end=$(date +%s)
+    stamp=$(sed -n 's/^hwkit_psu_read_timestamp_seconds{[^}]*} //p' "$dir/psumon.prom")
+    if [ -z "$stamp" ] || [ "$stamp" -lt "$start" ] || [ "$stamp" -gt "$end" ]; then
+        expect "$1: timestamp within the run" "$start..$end" "$stamp"
+    fi
+    expect "$1" "status 0
+$3" "status $status
+$(sed 's/^\(hwkit_psu_read_timestamp_seconds{[^}]*}\) .*/\1 T/' "$dir/psumon.prom")"
+    expect "$1: files in the folder" "psumon.prom" "$(ls -A "$dir")"
+}
+
+help_ok='# HELP hwkit_psu_read_ok Whether psumon read the power-supply state (1) or failed (0).
+# TYPE hwkit_psu_read_ok gauge'
+help_time='# HELP hwkit_psu_read_timestamp_seconds When the last read of the power-supply state ended.
+# TYPE hwkit_psu_read_timestamp_seconds gauge'
+help_state='# HELP hwkit_psu_state Power-supply state byte as the board reports it, uninterpreted (psumon -test).
+# TYPE hwkit_psu_state gauge'
+failed() {
+    printf '%s\nhwkit_psu_read_ok{reader="%s"} 0\n%s\nhwkit_psu_read_timestamp_seconds{reader="%s"} T' \
+        "$help_ok" "$1" "$help_time" "$1"
+}
+read_ok() {
+    printf '%s\nhwkit_psu_read_ok{reader="%s"} 1\n%s\nhwkit_psu_read_timestamp_seconds{reader="%s"} T' \
+        "$help_ok" "$1" "$help_time" "$1"
+}
+
+run_case "Super-I/O board" "pci 00:1c.0 3b428086
+superio 2e
+ldn 9 e4 a5" "$help_state
+hwkit_psu_state{reader=\"get_x8sie_ln4_power_state\",supply=\"0\"} 165
+$(read_ok get_x8sie_ln4_power_state)"
+
+run_case "X11 board" "pci 00:1c.0 a1108086
+bmc reply 30 92 00 05" "$help_state
+hwkit_psu_state{reader=\"get_x11ds_power_state\",supply=\"0\"} 5
+$(read_ok get_x11ds_power_state)"
+
+run_case "X10DRL-i board, one supply failing" "pci 00:1c.0 8d108086
+bmc mwr b2 00 40
+bmc mwr b0 00 00" "$help_state
+hwkit_psu_state{reader=\"get_x10drli_power_state\",supply=\"0xb2\"} 64
+hwkit_psu_state{reader=\"get_x10drli_power_state\",supply=\"0xb0\"} 0
+$(read_ok get_x10drli_power_state)"
+
+# A reply with an error completion code leaves no trace but the stand-in 0:
+# psumon says nothing, and the file cannot tell it from a real 0.
+run_case "X11 board, completion code C1" "pci 00:1c.0 a1108086
+bmc reply 30 92 c1" "$help_state
+hwkit_psu_state{reader=\"get_x11ds_power_state\",supply=\"0\"} 0
+$(read_ok get_x11ds_power_state)"
+
+run_case "I/O privilege refused" "pci 00:1c.0 a1108086
+iopl deny" "$(failed unknown)"
+run_case "no IPMI device" "pci 00:1c.0 a1108086" "$(failed get_x11ds_power_state)"
+run_case "a failing IPMI request" "pci 00:1c.0 a1108086
+bmc reply 30 92 00 05
+bmc fail select EIO" "$(failed get_x11ds_power_state)"
+
+printf '#!/bin/sh\nexec sleep 60\n' >"$tmp/hanging-psumon"
+chmod +x "$tmp/hanging-psumon"
+start=$(date +%s)
+"$textfile" --psumon "$tmp/hanging-psumon" "$dir"
+expect "a psumon that hangs: status" 0 $?
+expect "a psumon that hangs: within the limit" yes "$([ $(($(date +%s) - start)) -le 15 ] && echo yes)"
+expect "a psumon that hangs" "$(failed unknown)" \
+    "$(sed 's/^\(hwkit_psu_read_timestamp_seconds{[^}]*}\) .*/\1 T/' "$dir/psumon.prom")"
+
+# The previous file stays when psumon-textfile refuses or cannot write.
+before=$(cat "$dir/psumon.prom")
+expect "a bad option" "psumon-textfile: unknown option -x
+usage: psumon-textfile [--psumon PROGRAM] [DIRECTORY]
+status 1" "$("$textfile" -x "$dir" 2>&1; echo "status $?")"
+expect "--psumon without a program" "psumon-textfile: --psumon needs a program
+usage: psumon-textfile [--psumon PROGRAM] [DIRECTORY]
+status 1" "$("$textfile" --psumon 2>&1; echo "status $?")"
+chmod 0555 "$dir"
+unwritable=$(HWSIM_SCENARIO=$tmp/board.scn setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+    "$textfile" --psumon "$sim" "$dir" 2>&1; echo "status $?")
+chmod 0755 "$dir"
+expect "an unwritable folder" "psumon-textfile: cannot write in $dir
+status 1" "$unwritable"
+expect "the previous file" "$before" "$(cat "$dir/psumon.prom")"
+expect "files in the folder at the end" "psumon.prom" "$(ls -A "$dir")"
+
+[ $failures -eq 0 ]
