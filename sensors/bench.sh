@@ -1,8 +1,9 @@
 #!/bin/sh
-# Times the full report of a large appliance (64 chips of 40 subfeatures)
+# The full report of large appliances (64 and 512 chips of 40 subfeatures)
 # against a bare walk that reads every value through libsensors without
-# printing, both over the same fixture tree in a private mount namespace.
-# Prints the median of several runs of each and their ratio.
+# printing, both over the same fixture tree in a private mount namespace:
+# the median wall time of several runs of each, and, where valgrind is
+# installed, the instructions of one run of each (callgrind), with ratios.
 # usage: sensors/bench.sh [BUILD-DIR] [RUNS]     (default build/plain, 21 runs)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,29 +11,34 @@ build=$(cd "${1:-$top/build/plain}" && pwd)
 runs=${2:-21}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-# 64 ISA chips: six voltages (input, min, max, alarm), two fans (input, min,
-# div), two temperatures (input, max, max_hyst, crit, alarm): 40 each.
-chip=0
-while [ $chip -lt 64 ]; do
-    echo "chip nct6775 platform nct6775.$((0x290 + 16 * chip))"
-    for i in 0 1 2 3 4 5; do
-        printf 'in%d_input %d\nin%d_min 900\nin%d_max 1300\nin%d_alarm 0\n' $i $((1000 + 10 * i)) $i $i $i
-    done
-    for i in 1 2; do
-        printf 'fan%d_input %d\nfan%d_min 600\nfan%d_div 4\n' $i $((1000 + chip)) $i $i
-    done
-    for i in 1 2; do
-        printf 'temp%d_input %d\ntemp%d_max 80000\ntemp%d_max_hyst 75000\ntemp%d_crit 95000\ntemp%d_alarm 0\n' \
-            $i $((30000 + 500 * chip)) $i $i $i $i
-    done
-    chip=$((chip + 1))
-done >"$work/big.hw"
 : >"$work/empty.conf"
+callgrind=no
+command -v valgrind >/dev/null && callgrind=yes
+
+# CHIPS ISA chips: six voltages (input, min, max, alarm), two fans (input,
+# min, div), two temperatures (input, max, max_hyst, crit, alarm): 40 each.
+fixture() {
+    chip=0
+    while [ $chip -lt "$1" ]; do
+        echo "chip nct6775 platform nct6775.$((0x290 + 16 * chip))"
+        for i in 0 1 2 3 4 5; do
+            printf 'in%d_input %d\nin%d_min 900\nin%d_max 1300\nin%d_alarm 0\n' $i $((1000 + 10 * i)) $i $i $i
+        done
+        for i in 1 2; do
+            printf 'fan%d_input %d\nfan%d_min 600\nfan%d_div 4\n' $i $((1000 + chip)) $i $i
+        done
+        for i in 1 2; do
+            printf 'temp%d_input %d\ntemp%d_max 80000\ntemp%d_max_hyst 75000\ntemp%d_crit 95000\ntemp%d_alarm 0\n' \
+                $i $((30000 + 500 * chip)) $i $i $i $i
+        done
+        chip=$((chip + 1))
+    done
+}
 
 cat >"$work/inner.sh" <<INNER
 #!/bin/sh
-# Runs inside the namespace: times each command RUNS times, prints the medians in microseconds.
+# Runs inside the namespace: the median wall time of RUNS runs of each
+# program in microseconds, then the instructions of one run of each.
 median() {
     i=0
     while [ \$i -lt $runs ]; do
@@ -43,16 +49,29 @@ median() {
         i=\$((i + 1))
     done | sort -n | sed -n "\$(( ($runs + 1) / 2 ))p"
 }
-report=\$(median $build/sensors/sensors -c $work/empty.conf)
-walk=\$(median $build/sensors/sensors-bench-walk $work/empty.conf)
-echo "\$report \$walk"
+instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "\$@" 2>&1 >/dev/null |
+        sed -n 's/.*Collected : \\([0-9]*\\).*/\\1/p'
+}
+report="$build/sensors/sensors -c $work/empty.conf"
+walk="$build/sensors/sensors-bench-walk $work/empty.conf"
+echo "\$(median \$report) \$(median \$walk)"
+if [ $callgrind = yes ]; then
+    echo "\$(instructions \$report) \$(instructions \$walk)"
+fi
 INNER
 chmod +x "$work/inner.sh"
 
-set -- $("$top/tests/sensors/fixture-run.sh" "$work/big.hw" "$work/empty.conf" "$work/inner.sh")
-report=$1 walk=$2
-lines=$("$top/tests/sensors/fixture-run.sh" "$work/big.hw" "$work/empty.conf" "$build/sensors/sensors" -c "$work/empty.conf" | wc -l)
-echo "appliance:   64 chips x 40 subfeatures, report of $lines lines"
-echo "full report: $report us (median of $runs runs, process start to end)"
-echo "bare walk:   $walk us (median of $runs runs)"
-awk -v r="$report" -v w="$walk" 'BEGIN { printf "ratio:       %.2f\n", r / w }'
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+for chips in 64 512; do
+    fixture $chips >"$work/big.hw"
+    # shellcheck disable=SC2046
+    set -- $("$top/tests/sensors/fixture-run.sh" "$work/big.hw" "$work/empty.conf" "$work/inner.sh")
+    printf '%3d chips, wall (median of %d runs): report %d us, bare walk %d us, ratio %s\n' \
+        $chips "$runs" "$1" "$2" "$(ratio "$1" "$2")"
+    if [ $# -eq 4 ]; then
+        printf '%3d chips, instructions (callgrind, one run): report %d, bare walk %d, ratio %s\n' \
+            $chips "$3" "$4" "$(ratio "$3" "$4")"
+    fi
+done
+[ $callgrind = yes ] || echo "(valgrind is not installed: no instruction counts)"

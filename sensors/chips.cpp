@@ -62,10 +62,26 @@ static int get_input_value(const sensors_chip_name *name, const sensors_subfeatu
     return err;
 }
 
+// The subfeatures of the feature being reported, by the low byte of their
+// type, taken in one pass when the feature changes: asking the library for
+// one type at a time looks the chip up among all detected chips on every
+// question, and a feature's class asks about ten of them, mostly absent.
+static const sensors_feature *indexed_feature;
+static const sensors_subfeature *indexed_subfeatures[256];
+
 static const sensors_subfeature *subfeature(const sensors_chip_name *name, const sensors_feature *feature,
                                             int type)
 {
-    return sensors_get_subfeature(name, feature, (sensors_subfeature_type)type);
+    if (feature != indexed_feature) {
+        memset(indexed_subfeatures, 0, sizeof indexed_subfeatures);
+        int nr = 0;
+        while (const sensors_subfeature *sub = sensors_get_all_subfeatures(name, feature, &nr))
+            if (!indexed_subfeatures[sub->type & 0xFF])
+                indexed_subfeatures[sub->type & 0xFF] = sub;
+        indexed_feature = feature;
+    }
+    const sensors_subfeature *sub = indexed_subfeatures[type & 0xFF];
+    return sub && sub->type == type ? sub : nullptr;
 }
 
 // Present and non-zero.
@@ -102,9 +118,23 @@ static void get_sensor_limit_data(const sensors_chip_name *name, const sensors_f
     }
 }
 
+// As printf("%*s", width, "") would print them: as many blanks as the
+// width's magnitude, for a negative width too.
+static void print_blanks(int width)
+{
+    static const char blanks[] = "                                ";
+    width = width < 0 ? -width : width;
+    for (; width > 0; width -= (int)sizeof blanks - 1)
+        fwrite(blanks, 1, width < (int)sizeof blanks - 1 ? width : (int)sizeof blanks - 1, stdout);
+}
+
+// A report prints thousands of these pieces: constant texts and padding
+// skip printf's format parsing.
 static void print_label(const char *label, int label_size)
 {
-    printf("%s:%*s", label, label_size - (int)strlen(label) - 1, "");
+    fputs(label, stdout);
+    putchar(':');
+    print_blanks(label_size - (int)strlen(label) - 1);
 }
 
 static void print_alarms(const limit_record *alarms, int alarm_count, int leading_spaces)
@@ -117,7 +147,7 @@ static void print_alarms(const limit_record *alarms, int alarm_count, int leadin
                 printf("%s%s", separator, alarms[i].name);
                 separator = ", ";
             }
-        printf(")");
+        fputs(")", stdout);
     }
 }
 
@@ -134,11 +164,13 @@ static void print_limits(const limit_record *limits, int limit_count, const limi
     for (int i = 0; i < limit_count; i++) {
         bool left = !(slot & 1);
         if (left) {
-            if (slot)
-                printf("\n%*s", label_size + 10, "");
-            printf("(");
+            if (slot) {
+                putchar('\n');
+                print_blanks(label_size + 10);
+            }
+            fputs("(", stdout);
         } else {
-            printf(", ");
+            fputs(", ", stdout);
         }
         printf(fmt, limits[i].name, limits[i].value, limits[i].unit);
         // A limit followed by one that owns a hysteresis stands alone, so
@@ -146,7 +178,7 @@ static void print_limits(const limit_record *limits, int limit_count, const limi
         if (left && i + 2 < limit_count && limits[i + 2].name == hyst_str)
             slot++;
         if ((slot & 1) || i == limit_count - 1) {
-            printf(")");
+            fputs(")", stdout);
             if (alarm_count && !alarms_printed) {
                 print_alarms(alarms, alarm_count, left ? 16 : 0);
                 alarms_printed = true;
@@ -294,11 +326,11 @@ static void print_linear(const sensors_chip_name *name, const sensors_feature *f
     if (input && get_input_value(name, input, &value) == 0)
         printf(value_fmt, value);
     else
-        printf("     N/A  ");
+        fputs("     N/A  ", stdout);
     get_sensor_limit_data(name, feature, rows, limits, max_limits, &limit_count, alarms, max_alarms,
                           &alarm_count);
     print_limits(limits, limit_count, alarms, alarm_count, label_size, limit_fmt);
-    printf("\n");
+    fputs("\n", stdout);
 }
 
 static void print_chip_in(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
@@ -318,11 +350,11 @@ static void print_chip_fan(const sensors_chip_name *name, const sensors_feature 
     double value;
     const sensors_subfeature *input = subfeature(name, feature, SENSORS_SUBFEATURE_FAN_INPUT);
     if (flag_set(name, feature, SENSORS_SUBFEATURE_FAN_FAULT))
-        printf("   FAULT");
+        fputs("   FAULT", stdout);
     else if (input && get_input_value(name, input, &value) == 0)
         printf("%4.0f RPM", value);
     else
-        printf("     N/A");
+        fputs("     N/A", stdout);
 
     const sensors_subfeature *min = subfeature(name, feature, SENSORS_SUBFEATURE_FAN_MIN);
     const sensors_subfeature *div = subfeature(name, feature, SENSORS_SUBFEATURE_FAN_DIV);
@@ -336,8 +368,8 @@ static void print_chip_fan(const sensors_chip_name *name, const sensors_feature 
     }
 
     if (flag_set(name, feature, SENSORS_SUBFEATURE_FAN_ALARM))
-        printf("  ALARM");
-    printf("\n");
+        fputs("  ALARM", stdout);
+    fputs("\n", stdout);
 }
 
 static void print_chip_temp(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
@@ -349,11 +381,11 @@ static void print_chip_temp(const sensors_chip_name *name, const sensors_feature
 
     const sensors_subfeature *input = subfeature(name, feature, SENSORS_SUBFEATURE_TEMP_INPUT);
     if (flag_set(name, feature, SENSORS_SUBFEATURE_TEMP_FAULT))
-        printf("   FAULT  ");
+        fputs("   FAULT  ", stdout);
     else if (input && get_input_value(name, input, &value) == 0)
         printf("%+6.1f%s  ", fahrenheit ? deg_ctof(value) : value, degstr);
     else
-        printf("     N/A  ");
+        fputs("     N/A  ", stdout);
 
     get_sensor_limit_data(name, feature, temp_sensors, limits, TEMP_LIMITS, &limit_count, alarms, TEMP_ALARMS,
                           &alarm_count);
@@ -367,7 +399,7 @@ static void print_chip_temp(const sensors_chip_name *name, const sensors_feature
     const sensors_subfeature *type = subfeature(name, feature, SENSORS_SUBFEATURE_TEMP_TYPE);
     if (type)
         printf("  sensor = %s", sensor_type_name(get_value(name, type)));
-    printf("\n");
+    fputs("\n", stdout);
 }
 
 static void print_chip_power(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
@@ -391,12 +423,12 @@ static void print_chip_power(const sensors_chip_name *name, const sensors_featur
         scale_value(&value, &unit);
         printf("%6.2f %sW  ", value, unit);
     } else {
-        printf("     N/A  ");
+        fputs("     N/A  ", stdout);
     }
     for (int i = 0; i < limit_count; i++)
         scale_value(&limits[i].value, &limits[i].unit);
     print_limits(limits, limit_count, alarms, alarm_count, label_size, "%s = %6.2f %sW");
-    printf("\n");
+    fputs("\n", stdout);
 }
 
 static void print_chip_energy(const sensors_chip_name *name, const sensors_feature *feature)
@@ -408,20 +440,17 @@ static void print_chip_energy(const sensors_chip_name *name, const sensors_featu
         scale_value(&value, &unit);
         printf("%6.2f %sJ", value, unit);
     } else {
-        printf("     N/A");
+        fputs("     N/A", stdout);
     }
-    printf("\n");
+    fputs("\n", stdout);
 }
 
 // VID, intrusion and beep enable: the whole line, or nothing at all.
-static void print_chip_state(const sensors_chip_name *name, const sensors_feature *feature, int label_size,
-                             int type)
+static void print_chip_state(const sensors_chip_name *name, const sensors_feature *feature, const char *label,
+                             int label_size, int type)
 {
     const sensors_subfeature *sub = subfeature(name, feature, type);
-    if (!sub)
-        return;
-    char *label = sensors_get_label(name, feature);
-    if (!label)
+    if (!sub || !label)
         return;
     double value;
     if (sensors_get_value(name, sub->number, &value) == 0) {
@@ -433,79 +462,101 @@ static void print_chip_state(const sensors_chip_name *name, const sensors_featur
         else
             printf("%s\n", value ? "enabled" : "disabled");
     }
-    free(label);
-}
-
-static int label_width(const sensors_chip_name *name)
-{
-    int nr = 0;
-    size_t longest = 11;
-    while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
-        char *label = sensors_get_label(name, feature);
-        if (label) {
-            if (strlen(label) > longest)
-                longest = strlen(label);
-            free(label);
-        }
-    }
-    return (int)longest + 2;
 }
 
 // The label column of the classes whose line is never dropped.
-static bool print_feature_label(const sensors_chip_name *name, const sensors_feature *feature, int label_size)
+static bool print_feature_label(const sensors_feature *feature, const char *label, int label_size)
 {
-    char *label = sensors_get_label(name, feature);
     if (!label) {
         fprintf(stderr, "ERROR: Can't get label of feature %s!\n", feature->name);
         return false;
     }
     print_label(label, label_size);
-    free(label);
     return true;
 }
 
+static void print_feature(const sensors_chip_name *name, const sensors_feature *feature, const char *label,
+                          int label_size)
+{
+    switch (feature->type) {
+    case SENSORS_FEATURE_IN:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_in(name, feature, label_size);
+        break;
+    case SENSORS_FEATURE_FAN:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_fan(name, feature);
+        break;
+    case SENSORS_FEATURE_TEMP:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_temp(name, feature, label_size);
+        break;
+    case SENSORS_FEATURE_POWER:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_power(name, feature, label_size);
+        break;
+    case SENSORS_FEATURE_ENERGY:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_energy(name, feature);
+        break;
+    case SENSORS_FEATURE_CURR:
+        if (print_feature_label(feature, label, label_size))
+            print_chip_curr(name, feature, label_size);
+        break;
+    case SENSORS_FEATURE_VID:
+        print_chip_state(name, feature, label, label_size, SENSORS_SUBFEATURE_VID);
+        break;
+    case SENSORS_FEATURE_INTRUSION:
+        print_chip_state(name, feature, label, label_size, SENSORS_SUBFEATURE_INTRUSION_ALARM);
+        break;
+    case SENSORS_FEATURE_BEEP_ENABLE:
+        print_chip_state(name, feature, label, label_size, SENSORS_SUBFEATURE_BEEP_ENABLE);
+        break;
+    default:
+        break;
+    }
+}
+
+// The chip's features and their labels, taken once for the label column and
+// the lines both: the library looks the chip up among all detected chips on
+// each call.  A chip with more features than this has the rest asked for
+// again.
+static const int CACHED_FEATURES = 1024;
+static struct {
+    const sensors_feature *feature;
+    char *label;   // null when the library could not make one
+} cached[CACHED_FEATURES];
+
 void print_chip(const sensors_chip_name *name)
 {
-    int label_size = label_width(name);
-    int nr = 0;
+    int count = 0, nr = 0;
+    size_t longest = 11;
     while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
-        switch (feature->type) {
-        case SENSORS_FEATURE_IN:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_in(name, feature, label_size);
-            break;
-        case SENSORS_FEATURE_FAN:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_fan(name, feature);
-            break;
-        case SENSORS_FEATURE_TEMP:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_temp(name, feature, label_size);
-            break;
-        case SENSORS_FEATURE_POWER:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_power(name, feature, label_size);
-            break;
-        case SENSORS_FEATURE_ENERGY:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_energy(name, feature);
-            break;
-        case SENSORS_FEATURE_CURR:
-            if (print_feature_label(name, feature, label_size))
-                print_chip_curr(name, feature, label_size);
-            break;
-        case SENSORS_FEATURE_VID:
-            print_chip_state(name, feature, label_size, SENSORS_SUBFEATURE_VID);
-            break;
-        case SENSORS_FEATURE_INTRUSION:
-            print_chip_state(name, feature, label_size, SENSORS_SUBFEATURE_INTRUSION_ALARM);
-            break;
-        case SENSORS_FEATURE_BEEP_ENABLE:
-            print_chip_state(name, feature, label_size, SENSORS_SUBFEATURE_BEEP_ENABLE);
-            break;
-        default:
-            break;
+        char *label = sensors_get_label(name, feature);
+        if (label && strlen(label) > longest)
+            longest = strlen(label);
+        if (count < CACHED_FEATURES) {
+            cached[count].feature = feature;
+            cached[count++].label = label;
+        } else {
+            free(label);
         }
+    }
+    int label_size = (int)longest + 2;
+    for (int i = 0; i < count; i++) {
+        print_feature(name, cached[i].feature, cached[i].label, label_size);
+        free(cached[i].label);
+    }
+    if (count < CACHED_FEATURES)
+        return;
+    nr = 0;
+    int seen = 0;
+    while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
+        if (seen++ < CACHED_FEATURES)
+            continue;
+        char *label = sensors_get_label(name, feature);
+        print_feature(name, feature, label, label_size);
+        free(label);
     }
 }
 
