@@ -5,10 +5,11 @@
 #                   through its PVH entry, seconds faster under emulation
 #                   than the bzImage)
 #   modules/*.ko    the modules the appliance loads, flat
+#   strace          Debian's strace, for the checks that count system calls
 #   busybox         Debian's dynamically linked busybox, whose shell runs
 #                   only the applets that have a link (the static one runs
 #                   every applet it carries, its I2C tools among them)
-#   version         the kernel package and the busybox package
+#   version         the kernel, busybox and strace packages
 # A second run with the same packages in OUT does nothing.  Status 77 when
 # Debian's registry cannot be reached.
 # usage: appliance/fetch-packages.sh OUT
@@ -19,14 +20,14 @@ mkdir -p "$out"
 cd "$out"
 
 kernel_package() { apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'; }
-busybox_version() { apt-cache policy busybox 2>/dev/null | awk '/Candidate:/ { print $2 }'; }
+candidate() { apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { print $2 }'; }
 
 kernel=$(kernel_package)
 [ -n "$kernel" ] || { apt-get update -q >/dev/null; kernel=$(kernel_package); }
 [ -n "$kernel" ] || { echo "fetch-packages: no kernel package behind linux-image-amd64" >&2; exit 1; }
 release=${kernel#linux-image-}
-wanted="$kernel busybox=$(busybox_version)"
-if [ -f vmlinux ] && [ -f busybox ] && [ "$(cat version 2>/dev/null)" = "$wanted" ]; then
+wanted="$kernel busybox=$(candidate busybox) strace=$(candidate strace)"
+if [ -f vmlinux ] && [ -f busybox ] && [ -f strace ] && [ "$(cat version 2>/dev/null)" = "$wanted" ]; then
     exit 0
 fi
 
@@ -44,9 +45,9 @@ download() {
     exit 77
 }
 
-rm -rf deb vmlinux modules busybox version unreachable
-mkdir -p deb/kernel deb/busybox modules
-download "$kernel" busybox
+rm -rf deb vmlinux modules busybox strace version unreachable
+mkdir -p deb/kernel deb/busybox deb/strace modules
+download "$kernel" busybox strace
 
 # Only the kernel image and our modules are taken out of the kernel package.
 modules=$(sed -e 's/#.*//' -e 's/ .*//' "$here/modules.list" | grep -v '^$')
@@ -68,6 +69,8 @@ mv vmlinux.tmp vmlinux
 
 dpkg-deb -x deb/busybox_*.deb deb/busybox
 cp deb/busybox/bin/busybox busybox
+dpkg-deb -x deb/strace_*.deb deb/strace
+cp deb/strace/usr/bin/strace strace
 
 rm -rf deb
 echo "$wanted" >version

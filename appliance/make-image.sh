@@ -47,6 +47,7 @@ place() {
     done
 }
 place /bin/busybox "$dir/packages/busybox"
+place /usr/bin/strace "$dir/packages/strace"
 sed -e 's/#.*//' -e '/^ *$/d' "$here/busybox-applets" | while read -r applet; do
     ln -s busybox "$root/bin/$applet"
 done

@@ -15,7 +15,8 @@
 #   bmc-scenario    if present, our BMC answers the guest's IPMI requests
 #   prepare.sh      if present, run in the guest before the checks
 #   checks/NN-what.sh        run in the guest, in name order
-#   checks/NN-what.expected  its output and "@@status N", byte for byte
+#   checks/NN-what.expected  its output and "@@status N", byte for byte (lines
+#                            beginning "@@report " are shown, not judged)
 #   checks/NN-what.host      if present, run on the host after the boot, in
 #                            the run's folder (io.trace, captured ports,
 #                            bmc.log); passes when it exits 0
@@ -124,9 +125,13 @@ boot() {
     rm -rf "$sockets"
 }
 
-# The text a check printed in the guest, with its status line.
+# The text a check printed in the guest, with its status line; lines that
+# begin "@@report " are figures to show, not to judge, and stay out of it.
 check_output() {
-    awk -v name="$2" '$0 == "@@end " name { inside = 0 } inside { print } $0 == "@@begin " name { inside = 1 }' "$1"
+    awk -v name="$2" '$0 == "@@end " name { inside = 0 } inside && !/^@@report / { print } $0 == "@@begin " name { inside = 1 }' "$1"
+}
+check_reports() {
+    awk -v name="$2" '$0 == "@@end " name { inside = 0 } inside && /^@@report / { print substr($0, 10) } $0 == "@@begin " name { inside = 1 }' "$1"
 }
 
 start=$(date +%s)
@@ -183,6 +188,7 @@ for machine in $machines; do
             failed=$((failed + 1))
         fi
         echo "$verdict $machine/$name"
+        check_reports "$run/console" "$name" | sed 's/^/    report: /'
         if $show; then
             sed -n 's/^# \{0,1\}/  # /p' "$check"
             sed 's/^/    /' "$run/$name.out"
