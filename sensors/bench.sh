@@ -1,9 +1,11 @@
 #!/bin/sh
 # The full report of large appliances (64 and 512 chips of 40 subfeatures)
 # against a bare walk that reads every value through libsensors without
-# printing, both over the same fixture tree in a private mount namespace:
-# the median wall time of several runs of each, and, where valgrind is
-# installed, the instructions of one run of each (callgrind), with ratios.
+# printing, and against the same walk that also asks for every feature's
+# label (which costs the library a look for the driver's label file), all
+# over the same fixture tree in a private mount namespace: the median wall
+# time of several runs of each, and, where valgrind is installed, the
+# instructions of one run of each (callgrind), with the report's ratios.
 # usage: sensors/bench.sh [BUILD-DIR] [RUNS]     (default build/plain, 21 runs)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,9 +57,10 @@ instructions() {
 }
 report="$build/sensors/sensors -c $work/empty.conf"
 walk="$build/sensors/sensors-bench-walk $work/empty.conf"
-echo "\$(median \$report) \$(median \$walk)"
+labelled="\$walk labels"
+echo "\$(median \$report) \$(median \$walk) \$(median \$labelled)"
 if [ $callgrind = yes ]; then
-    echo "\$(instructions \$report) \$(instructions \$walk)"
+    echo "\$(instructions \$report) \$(instructions \$walk) \$(instructions \$labelled)"
 fi
 INNER
 chmod +x "$work/inner.sh"
@@ -67,11 +70,11 @@ for chips in 64 512; do
     fixture $chips >"$work/big.hw"
     # shellcheck disable=SC2046
     set -- $("$top/tests/sensors/fixture-run.sh" "$work/big.hw" "$work/empty.conf" "$work/inner.sh")
-    printf '%3d chips, wall (median of %d runs): report %d us, bare walk %d us, ratio %s\n' \
-        $chips "$runs" "$1" "$2" "$(ratio "$1" "$2")"
-    if [ $# -eq 4 ]; then
-        printf '%3d chips, instructions (callgrind, one run): report %d, bare walk %d, ratio %s\n' \
-            $chips "$3" "$4" "$(ratio "$3" "$4")"
+    printf '%3d chips, wall (median of %d runs): report %d us, bare walk %d us, ratio %s; walk with labels %d us, ratio %s\n' \
+        $chips "$runs" "$1" "$2" "$(ratio "$1" "$2")" "$3" "$(ratio "$1" "$3")"
+    if [ $# -eq 6 ]; then
+        printf '%3d chips, instructions (callgrind, one run): report %d, bare walk %d, ratio %s; walk with labels %d, ratio %s\n' \
+            $chips "$4" "$5" "$(ratio "$4" "$5")" "$6" "$(ratio "$4" "$6")"
     fi
 done
 [ $callgrind = yes ] || echo "(valgrind is not installed: no instruction counts)"
