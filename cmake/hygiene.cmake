@@ -32,3 +32,11 @@ function(hwkit_jni_exports target)
   target_link_options(${target} PRIVATE
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/bridges/jni-exports.map -Wl,--no-undefined)
 endfunction()
+
+# A man page: SOURCE.in with the kit's version in its footer, installed to
+# its section's folder.
+function(hwkit_man_page source)
+  string(REGEX REPLACE ".*\\.([0-9])$" "\\1" section ${source})
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${source}.in ${CMAKE_CURRENT_BINARY_DIR}/${source} @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${source} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()
