@@ -9,14 +9,8 @@ set -u
 resolver=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-failures=0
 
-expect() {
-    if [ "$2" != "$3" ]; then
-        printf '%s:\nexpected:\n%s\ngot:\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/../support/expect.sh"
 
 resolved() {
     cp "$1" "$tmp/file"

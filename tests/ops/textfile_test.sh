@@ -11,13 +11,7 @@ trap 'rm -rf "$tmp"' EXIT
 chmod 0755 "$tmp"
 dir=$tmp/collector
 mkdir "$dir"
-failures=0
-expect() {
-    if [ "$2" != "$3" ]; then
-        printf '%s:\nexpected:\n%s\ngot:\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/../support/expect.sh"
 
 # CASE SCENARIO-LINES EXPECTED: one run, its status and the file, the
 # timestamp's value replaced by T.

@@ -13,13 +13,8 @@ if [ "${2:-}" != --in-root ]; then
     exec "$top/tools/throwaway-root.sh" -b "$top" -b "$dir" -- "$here/conflict_test.sh" "$dir" --in-root
 fi
 
-failures=0
-expect() {
-    if [ "$2" != "$3" ]; then
-        printf '%s:\nexpected:\n%s\ngot:\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+# shellcheck source=../support/expect.sh
+. "$top/tests/support/expect.sh"
 export DEBIAN_FRONTEND=noninteractive
 
 other=/tmp/other-sensors

@@ -20,13 +20,8 @@ if [ "${5:-}" != --in-root ]; then
 fi
 
 . "$here/package-files.sh"
-failures=0
-expect() {
-    if [ "$2" != "$3" ]; then
-        printf '%s:\nexpected:\n%s\ngot:\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+# shellcheck source=../support/expect.sh
+. "$top/tests/support/expect.sh"
 as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all -- "$@"; }
 export DEBIAN_FRONTEND=noninteractive
 
