@@ -10,6 +10,7 @@
 #include "platform/delay.h"
 #include "platform/ipmidev.h"
 #include "platform/portio.h"
+#include "platform/portlock.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -36,6 +37,24 @@ static void say(const char *fmt, ...)
     fflush(stdout);
 }
 
+// The kit's port lock around each sequence of port accesses that must not be
+// cut.  A read goes on without it when it cannot be had, after saying so, so
+// that no reading taken without it passes unremarked.
+static int lock_ports()
+{
+    char why[320];
+    if (port_lock(why, sizeof why) == 0)
+        return 1;
+    fprintf(stderr, "Warning: %s, reading without it\n", why);
+    return 0;
+}
+
+static void unlock_ports(int held)
+{
+    if (held)
+        port_unlock();
+}
+
 // ---- Board identification ------------------------------------------------
 
 static const unsigned short PCI_CONFIG_ADDRESS = 0xCF8;
@@ -59,8 +78,11 @@ static unsigned int pci_config_address(unsigned bus, unsigned device, unsigned f
 
 int get_mboard_id()
 {
+    int held = lock_ports();
     io_outl_p(pci_config_address(0, 0x1C, 0, 0), PCI_CONFIG_ADDRESS);
-    return (int)io_inl_p(PCI_CONFIG_DATA);
+    int id = (int)io_inl_p(PCI_CONFIG_DATA);
+    unlock_ports(held);
+    return id;
 }
 
 const char *get_mb_name(int id)
@@ -82,6 +104,7 @@ static const unsigned int SIO_SETTLE_US = 10000;
 
 unsigned char read_logic_device_reg(unsigned char device, unsigned char reg)
 {
+    int held = lock_ports();
     io_outb_p(SIO_ENTRY_KEY, SIO_INDEX);
     io_outb_p(SIO_ENTRY_KEY, SIO_INDEX);
     io_outb_p(SIO_LDN_SELECT, SIO_INDEX);
@@ -91,6 +114,7 @@ unsigned char read_logic_device_reg(unsigned char device, unsigned char reg)
     delay_us(SIO_SETTLE_US);
     unsigned char value = io_inb_p(SIO_DATA);
     io_outb_p(SIO_EXIT_KEY, SIO_INDEX);
+    unlock_ports(held);
     return value;
 }
 
@@ -144,6 +168,85 @@ void ipmi_close(int fd)
 {
     if (fd >= 0)
         ipmidev_close(fd);
+}
+
+struct completion_code_name {
+    unsigned char code;
+    const char *name;
+};
+
+static const completion_code_name completion_code_names[] = {
+    {0xC0, "node busy"},
+    {0xC1, "invalid command"},
+    {0xC2, "command invalid for this LUN"},
+    {0xC3, "timeout"},
+    {0xC4, "out of space"},
+    {0xC5, "reservation cancelled or invalid"},
+    {0xC6, "request data truncated"},
+    {0xC7, "request data length invalid"},
+    {0xC8, "request data field length limit exceeded"},
+    {0xC9, "parameter out of range"},
+    {0xCA, "cannot return the number of requested data bytes"},
+    {0xCB, "requested sensor, data or record not present"},
+    {0xCC, "invalid data field in request"},
+    {0xCD, "command illegal for this sensor or record type"},
+    {0xCE, "command response could not be provided"},
+    {0xCF, "duplicated request"},
+    {0xD0, "SDR repository in update mode"},
+    {0xD1, "device in firmware update mode"},
+    {0xD2, "BMC initialization in progress"},
+    {0xD3, "destination unavailable"},
+    {0xD4, "insufficient privilege level"},
+    {0xD5, "not supported in present state"},
+    {0xD6, "sub-function disabled"},
+    {0xFF, "unspecified error"},
+};
+
+// The codes of Master Write-Read, from the bus behind the BMC.
+static const completion_code_name master_write_read_code_names[] = {
+    {0x81, "lost arbitration"},
+    {0x82, "bus error"},
+    {0x83, "NAK on write"},
+    {0x84, "truncated read"},
+};
+
+static const int NETFN_APP = 0x06;
+static const int CMD_MASTER_WRITE_READ = 0x52;
+
+static const char *completion_code_name(const struct ipmi_transaction *t, int code)
+{
+    for (const auto &c : completion_code_names)
+        if (c.code == code)
+            return c.name;
+    if ((t->netfn & 0xFF) == NETFN_APP && (t->cmd & 0xFF) == CMD_MASTER_WRITE_READ)
+        for (const auto &c : master_write_read_code_names)
+            if (c.code == code)
+                return c.name;
+    return nullptr;
+}
+
+// Names a request that was answered but gave no data byte, in one line:
+// "IPMI request 06/52 (07 B2 01 79) failed: completion code 83 (NAK on write)".
+static void report_unusable_reply(const struct ipmi_transaction *t)
+{
+    char line[256];
+    size_t n = (size_t)snprintf(line, sizeof line, "IPMI request %02X/%02X", t->netfn & 0xFF, t->cmd & 0xFF);
+    int data_len = t->data ? t->data_len & 0xFFFF : 0;
+    for (int i = 0; i < data_len && i < 16; i++)
+        n += (size_t)snprintf(line + n, sizeof line - n, i ? " %02X" : " (%02X", t->data[i]);
+    if (data_len > 16)
+        n += (size_t)snprintf(line + n, sizeof line - n, " ...");
+    if (data_len > 0)
+        n += (size_t)snprintf(line + n, sizeof line - n, ")");
+    if (t->reply_len < 0)
+        snprintf(line + n, sizeof line - n, " failed: empty reply\n");
+    else if (t->ccode == 0)
+        snprintf(line + n, sizeof line - n, " failed: reply without data\n");
+    else if (const char *name = completion_code_name(t, t->ccode))
+        snprintf(line + n, sizeof line - n, " failed: completion code %02X (%s)\n", t->ccode, name);
+    else
+        snprintf(line + n, sizeof line - n, " failed: completion code %02X\n", t->ccode);
+    fputs(line, stderr);
 }
 
 int ipmi_send_cmd(int fd, struct ipmi_transaction *t)
@@ -211,6 +314,7 @@ int ipmi_send_cmd(int fd, struct ipmi_transaction *t)
         memmove(t->reply, t->reply + 1, (size_t)t->reply_len);
         return 1;
     }
+    report_unusable_reply(t);
     return 0;
 }
 
@@ -230,9 +334,7 @@ int ipmi_process_request(int netfn, int target, int cmd, unsigned char *data, in
 
 // ---- IPMI power readers ----------------------------------------------------
 
-static const int NETFN_APP = 0x06;
 static const int NETFN_OEM = 0x30;
-static const int CMD_MASTER_WRITE_READ = 0x52;
 static const int CMD_OEM_POWER_STATE = 0x92;
 static const int BMC_LUN0 = 0;
 

@@ -226,7 +226,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    if (!get_port_access(flat, addrreg, datareg, width))
+    if (!get_port_access(flat, addrreg, datareg, width) || !lock_ports())
         return 1;
 
     if (key[0])
@@ -241,5 +241,6 @@ int main(int argc, char *argv[])
         set_bank(flat, addrreg, datareg, old_bank, bankreg);
     if (key[0])
         superio_reset(addrreg, datareg);
+    unlock_ports();
     return 0;
 }

@@ -148,7 +148,7 @@ int main(int argc, char *argv[])
             return 0;
     }
 
-    if (!get_port_access(flat, addrreg, datareg, width))
+    if (!get_port_access(flat, addrreg, datareg, width) || !lock_ports())
         return 1;
 
     if (mask) {
@@ -161,11 +161,15 @@ int main(int argc, char *argv[])
         }
         value = (value & mask) | (old & ~mask);
         if (!yes) {
+            // Nobody waits for the lock while the operator answers.
+            unlock_ports();
             fprintf(stderr, "Old value 0x%0*lx, write mask 0x%0*lx: Will write 0x%0*lx to %s 0x%02x\n",
                     2 * width, old, 2 * width, mask, 2 * width, value, flat ? "address" : "register",
                     flat ? addrreg : index);
             if (!ask())
                 return 0;
+            if (!lock_ports())
+                return 1;
         }
     }
 
@@ -178,6 +182,7 @@ int main(int argc, char *argv[])
         outx((unsigned int)value, datareg, width);
         back = inx(datareg, width);
     }
+    unlock_ports();
     if (back != value)
         fprintf(stderr, "Data mismatch, wrote 0x%0*lx, read 0x%0*lx back.\n", 2 * width, value, 2 * width, back);
     return 0;

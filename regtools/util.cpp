@@ -1,7 +1,9 @@
-// Port input and output at an access width, and the yes/no answer.
+// Port input and output at an access width, the yes/no answer, the numbers
+// of the command line, port access and the port lock.
 #include "regtools/util.h"
 
 #include "platform/portio.h"
+#include "platform/portlock.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -128,3 +130,14 @@ int get_port_access(int flat, int addrreg, int datareg, int width)
     }
     return 1;
 }
+
+int lock_ports(void)
+{
+    char why[320];
+    if (port_lock(why, sizeof why) == 0)
+        return 1;
+    fprintf(stderr, "Error: %s!\n", why);
+    return 0;
+}
+
+void unlock_ports(void) { port_unlock(); }

@@ -33,6 +33,13 @@ int parse_unsigned(const char *text, unsigned long *value);
 int parse_address(const char *text, int flat, int *addrreg);
 int parse_data_register(const char *text, int *datareg);
 
+// The kit's port lock, held for the tool's whole port-access phase but never
+// while it waits for an answer: 1 when taken; 0 after the tool's error line
+// when it cannot be had (held elsewhere past the wait, or its file unusable),
+// and the tool then stops without touching a port.
+int lock_ports(void);
+void unlock_ports(void);
+
 // Access to the ports of a register pair, or to all ports in flat mode:
 // ioperm for the data register (all the ports a width-wide access reaches)
 // and then the address register when they all lie at or below 0x3FF, iopl(3)

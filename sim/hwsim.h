@@ -4,7 +4,9 @@
 // backend.  A program started as a process loads its scenario from the file
 // named by HWSIM_SCENARIO on its first hardware access, appends its trace to
 // the file named by HWSIM_TRACE and writes the final register state to the
-// file named by HWSIM_STATE when it ends.  Only simulated builds read these.
+// file named by HWSIM_STATE when it ends; HWSIM_LOCK names a real lock file
+// for the port lock, which is otherwise only traced.  Only simulated builds
+// read these.
 #pragma once
 
 #include <string>

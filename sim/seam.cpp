@@ -3,7 +3,9 @@
 // a watch loop the way an operator's kill would.
 #include "platform/delay.h"
 #include "platform/ipmidev.h"
+#include "platform/lockfile.h"
 #include "platform/portio.h"
+#include "platform/portlock.h"
 #include "sim/hwsim.h"
 #include "sim/model.h"
 
@@ -254,6 +256,36 @@ void delay_us(unsigned int microseconds)
     trace_line("usleep %u", microseconds);
     if (g_sim.real_delays)
         usleep(microseconds);
+}
+
+// The port lock is real when HWSIM_LOCK names a lock file, so that processes
+// of simulated builds contend for it as the deliverables do; otherwise it is
+// only traced.
+static bool g_locked;
+static int g_lock_fd = -1;
+
+int port_lock(char *why, size_t size)
+{
+    sim_boot();
+    if (g_locked)
+        sim_fatal("the port lock is taken while held");
+    const char *path = getenv("HWSIM_LOCK");
+    if (path && lockfile_take(path, PORT_LOCK_WAIT_MS, &g_lock_fd, why, size) < 0) {
+        trace_line("lock -> refused");
+        return -1;
+    }
+    g_locked = true;
+    trace_line("lock");
+    return 0;
+}
+
+void port_unlock()
+{
+    if (!g_locked)
+        sim_fatal("the port lock is released but not held");
+    lockfile_release(&g_lock_fd);
+    g_locked = false;
+    trace_line("unlock");
 }
 
 int ipmidev_open(const char *path, int flags)

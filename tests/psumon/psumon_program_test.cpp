@@ -2,8 +2,12 @@
 // exits, and what it did to the ports and the IPMI device.
 #include "run_program.h"
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -171,22 +175,37 @@ TEST(PsumonTest, ExitStatusIsTheOemStateByteOnTheX11Board)
 
 TEST(PsumonTest, X10drliFoldsTheTwoSupplyBytesToZeroOrOne)
 {
+    const std::string nak_b2 = "IPMI request 06/52 (07 B2 01 79) failed: completion code 83 (NAK on write)\n";
+    const std::string nak_b0 = "IPMI request 06/52 (07 B0 01 79) failed: completion code 83 (NAK on write)\n";
     struct {
         const char *b2, *b0, *line;
         int status;
+        std::string err;
     } cases[] = {
-        {"00 00", "00 00", "00|00", 0},
-        {"00 00", "00 02", "00|02", 1},
-        {"00 40", "00 00", "40|00", 1},
-        {"00 80", "00 00", "80|00", 1},
-        {"00 ff", "00 ff", "FF|FF", 1},
-        {"c1", "00 00", "00|00", 0},      // a refused request counts as 0
+        {"00 00", "00 00", "00|00", 0, ""},
+        {"00 00", "00 02", "00|02", 1, ""},
+        {"00 40", "00 00", "40|00", 1, ""},
+        {"00 80", "00 00", "80|00", 1, ""},
+        {"00 ff", "00 ff", "FF|FF", 1, ""},
+        // A supply that stopped answering counts as 0, and is named.
+        {"83", "00 00", "00|00", 0, nak_b2},
+        {"00 00", "83", "00|00", 0, nak_b0},
+        {"83", "83", "00|00", 0, nak_b2 + nak_b0},
+        {"83", "00 08", "00|08", 1, nak_b2},
+        {"c3", "00", "00|00", 0,
+         "IPMI request 06/52 (07 B2 01 79) failed: completion code C3 (timeout)\n"
+         "IPMI request 06/52 (07 B0 01 79) failed: reply without data\n"},
     };
     for (const auto &c : cases) {
-        run_result r = psumon({"-test"}, std::string("pci 00:1c.0 8d108086\nbmc mwr b2 ") + c.b2 +
-                                             "\nbmc mwr b0 " + c.b0 + "\n");
+        std::string board = std::string("pci 00:1c.0 8d108086\nbmc mwr b2 ") + c.b2 + "\nbmc mwr b0 " + c.b0 + "\n";
+        run_result r = psumon({"-test"}, board);
         EXPECT_EQ(r.out, std::string("psumon v0.5\nFunction[get_x10drli_power_state] state= ") + c.line + "\n");
+        EXPECT_EQ(r.err, c.err) << c.line;
         EXPECT_EQ(r.status, c.status) << c.line;
+        r = psumon({}, board);
+        EXPECT_EQ(r.out, std::string(c.line).replace(2, 1, "") + "\n");
+        EXPECT_EQ(r.err, c.err) << c.line;
+        EXPECT_EQ(r.status, 0) << c.line;
     }
 }
 
@@ -269,6 +288,7 @@ halt when-done
                      "Function[get_x11ds_power_state] state= 03\n"
                      "get state= 03\n"
                      "state is changed from 0x00 to 0x03(count=0)\n");
+    EXPECT_EQ(r.err, "IPMI request 30/92 failed: completion code C1 (invalid command)\n");
     EXPECT_EQ(r.signal, SIGTERM);
 }
 
@@ -369,6 +389,128 @@ TEST(PsumonPrivilege, TheRealProgramFailsCleanlyWithoutPrivilege)
     }
 }
 
+// ---- The port lock -------------------------------------------------------------
+
+std::string scratch_path(const std::string &name)
+{
+    return "/tmp/hwkit-psumon-" + std::to_string(getpid()) + "-" + name;
+}
+
+run_result psumon_with_lock(std::vector<std::string> args, const std::string &scenario, const std::string &lock)
+{
+    run_request r;
+    r.program = PSUMON_SIM;
+    r.args = std::move(args);
+    r.scenario = scenario;
+    r.env = {"HWSIM_LOCK=" + lock};
+    return run_program(r);
+}
+
+TEST(PsumonPortLock, HeldForThePciPairAndForTheWholeSuperIoRead)
+{
+    run_result r = psumon({}, X8SIE_BOARD);
+    std::string t = SUPERIO_READ_TRACE;
+    size_t pci_end = 0;
+    for (int line = 0; line < 5; line++)
+        pci_end = t.find('\n', pci_end) + 1;
+    size_t pci_start = t.find('\n') + 1;
+    EXPECT_EQ(r.full_trace, t.substr(0, pci_start) + "lock\n" + t.substr(pci_start, pci_end - pci_start) +
+                                "unlock\nlock\n" + t.substr(pci_end) + "unlock\n");
+}
+
+TEST(PsumonPortLock, ASecondReaderWaitsForTheHolderThenReadsWhole)
+{
+    std::string lock = scratch_path("wait.lock");
+    int holder = hold_file_lock(lock);
+    ASSERT_GE(holder, 0);
+    const auto held_for = std::chrono::milliseconds(400);
+    auto start = std::chrono::steady_clock::now();
+    std::thread release([&] {
+        std::this_thread::sleep_for(held_for);
+        close(holder);
+    });
+    run_result r = psumon_with_lock({}, X8SIE_BOARD, lock);
+    auto took = std::chrono::steady_clock::now() - start;
+    release.join();
+    EXPECT_EQ(r.out, "A5\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.trace, SUPERIO_READ_TRACE);
+    EXPECT_GE(took, held_for) << "psumon read while another process held the lock";
+    unlink(lock.c_str());
+}
+
+TEST(PsumonPortLock, AHolderThatNeverLetsGoIsNamedAndTheReadGoesOn)
+{
+    std::string lock = scratch_path("stuck.lock");
+    int holder = hold_file_lock(lock);
+    ASSERT_GE(holder, 0);
+    run_result r = psumon_with_lock({"-test"}, X8SIE_BOARD, lock);
+    close(holder);
+    unlink(lock.c_str());
+    std::string warning = "Warning: port lock " + lock + " still held by process " + std::to_string(getpid()) +
+                          " after 2 s, reading without it\n";
+    EXPECT_EQ(r.err, warning + warning) << "once for the board identifier, once for the Super-I/O read";
+    EXPECT_EQ(r.out, "psumon v0.5\nFunction[get_x8sie_ln4_power_state] state= A5\n");
+    EXPECT_EQ(r.status, 0xA5);
+    EXPECT_EQ(trace_lines(r.full_trace, "lock"), "lock -> refused\nlock -> refused\n");
+    EXPECT_EQ(trace_lines(r.full_trace, "unlock"), "");
+}
+
+TEST(PsumonPortLock, AMissingLockFileIsMadeWithItsFolderForItsOwnerAlone)
+{
+    std::string folder = scratch_path("run");
+    std::string lock = folder + "/lock/ports.lock";
+    run_result r = psumon_with_lock({}, X8SIE_BOARD, lock);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "A5\n");
+    struct stat st;
+    ASSERT_EQ(lstat(lock.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    unlink(lock.c_str());
+    rmdir((folder + "/lock").c_str());
+    rmdir(folder.c_str());
+}
+
+TEST(PsumonPortLock, AnUnusableLockFileIsNamedAndTheReadGoesOn)
+{
+    std::string target = scratch_path("target");
+    std::string link = scratch_path("link.lock");
+    std::string folder = scratch_path("folder.lock");
+    std::string foreign = scratch_path("foreign.lock");
+    ASSERT_EQ(close(open(target.c_str(), O_WRONLY | O_CREAT, 0600)), 0);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(close(open(foreign.c_str(), O_WRONLY | O_CREAT, 0600)), 0);
+    struct {
+        std::string lock, why;
+    } cases[] = {
+        {folder, "cannot open port lock " + folder + ": Is a directory"},
+        // A link is never followed: whoever may write the folder could point it anywhere.
+        {link, "cannot open port lock " + link + ": Too many levels of symbolic links"},
+    };
+    for (const auto &c : cases) {
+        run_result r = psumon_with_lock({}, X8SIE_BOARD, c.lock);
+        std::string warning = "Warning: " + c.why + ", reading without it\n";
+        EXPECT_EQ(r.err, warning + warning);
+        EXPECT_EQ(r.out, "A5\n");
+        EXPECT_EQ(r.status, 0);
+    }
+    if (geteuid() == 0 && chown(foreign.c_str(), 65534, 65534) == 0) {
+        run_result r = psumon_with_lock({}, X8SIE_BOARD, foreign);
+        std::string warning = "Warning: port lock " + foreign + " is not a file of user 0 alone, reading without it\n";
+        EXPECT_EQ(r.err, warning + warning) << "another user's file could be locked by that user";
+    }
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    unlink(link.c_str());
+    unlink(target.c_str());
+    unlink(foreign.c_str());
+    rmdir(folder.c_str());
+}
+
 struct ipmi_failure {
     const char *name;
     const char *bmc;       // scenario lines after the board identifier
@@ -410,8 +552,12 @@ INSTANTIATE_TEST_SUITE_P(
                      "Error receiving message: Input/output error\n", "00\n"},
         ipmi_failure{"ReplyTooLong", "bmc reply 30 92 00 7f 00*38\n",
                      "Error receiving message: Message too long\n", "7F\n"},
-        ipmi_failure{"ErrorCompletionCode", "bmc reply 30 92 c1\n", "", "00\n"},
-        ipmi_failure{"CompletionCodeAlone", "bmc reply 30 92 00\n", "", "00\n"},
+        ipmi_failure{"ErrorCompletionCode", "bmc reply 30 92 c1\n",
+                     "IPMI request 30/92 failed: completion code C1 (invalid command)\n", "00\n"},
+        ipmi_failure{"TimeoutCompletionCode", "bmc reply 30 92 c3\n",
+                     "IPMI request 30/92 failed: completion code C3 (timeout)\n", "00\n"},
+        ipmi_failure{"CompletionCodeAlone", "bmc reply 30 92 00\n",
+                     "IPMI request 30/92 failed: reply without data\n", "00\n"},
         ipmi_failure{"CompletionCodeAndData", "bmc reply 30 92 00 05 06\n", "", "05\n"},
         ipmi_failure{"SecondNode", "bmc node /dev/ipmi/0\nbmc reply 30 92 00 05\n", "", "05\n"},
         ipmi_failure{"ThirdNode", "bmc node /dev/ipmidev/0\nbmc reply 30 92 00 05\n", "", "05\n"}),

@@ -53,8 +53,8 @@ TEST(BoardIdentifier, ReadThroughConfigurationMechanismOne)
 {
     load("pci 00:1c.0 036910de\npci 00:1c.1 11112222\npci 00:1d.0 33334444");
     EXPECT_EQ((unsigned int)get_mboard_id(), 0x036910DEu);
-    EXPECT_EQ(hwsim_take_trace(), "outl 0x0cf8 0x8000e000\noutb 0x0080 0x00\n"
-                                  "inl 0x0cfc -> 0x036910de\noutb 0x0080 0xde\n");
+    EXPECT_EQ(hwsim_take_trace(), "lock\noutl 0x0cf8 0x8000e000\noutb 0x0080 0x00\n"
+                                  "inl 0x0cfc -> 0x036910de\noutb 0x0080 0xde\nunlock\n");
 }
 
 TEST(SuperIoReader, FlagsChooseTheLinesAndTheOrder)
@@ -166,9 +166,12 @@ TEST(IpmiSendCmd, RepliesAndTheirResults)
     const transaction_case cases[] = {
         {"00 01", 1, 0x00, 1, 0x01, ""},
         {"00 01 02 03", 1, 0x00, 3, 0x01, ""},
-        {"c1", 0, 0xC1, 0, 0xC1, ""},
-        {"00", 0, 0x00, 0, 0x00, ""},
-        {"d5 44", 0, 0xD5, 1, 0xD5, ""},   // buffer keeps the completion code in front
+        {"c1", 0, 0xC1, 0, 0xC1, "IPMI request 30/92 failed: completion code C1 (invalid command)\n"},
+        {"00", 0, 0x00, 0, 0x00, "IPMI request 30/92 failed: reply without data\n"},
+        // The buffer keeps the completion code in front.
+        {"d5 44", 0, 0xD5, 1, 0xD5, "IPMI request 30/92 failed: completion code D5 (not supported in present state)\n"},
+        // Master Write-Read's own codes are no names for other requests.
+        {"83", 0, 0x83, 0, 0x83, "IPMI request 30/92 failed: completion code 83\n"},
         {"00 7f 00*38", 1, 0x00, 31, 0x7F, "Error receiving message: Message too long\n"},
     };
     for (const auto &c : cases) {

@@ -644,9 +644,11 @@ TEST(RegpeekOutput, EveryValueIsOutBeforeTheNextPortIsRead)
     req.args = {"-c", "HWSIM_TRACE=/dev/stdout exec \"$0\" \"$@\"", TOOL_SIM, "-f", "-y", "0x290", "16"};
     req.scenario = "latch 290-29f 5a";
     run_result r = run_program(req);
-    std::string expected = "iopl 3 -> ok\n" + HEADER_BYTE_FLAT + "0290: ";
+    std::string expected = "iopl 3 -> ok\nlock\n" + HEADER_BYTE_FLAT + "0290: ";
     for (int p = 0x290; p < 0x2a0; p++)
         expected += "inb " + hex((unsigned)p, 4) + " -> 0x5a\n5a ";
+    // The last value leaves with the line end, at the exit.
+    expected.insert(expected.size() - 3, "unlock\n");
     expected += "\n";
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.status, 0);

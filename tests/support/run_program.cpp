@@ -149,7 +149,8 @@ run_result run_program(const run_request &request)
         r.status = WEXITSTATUS(wstatus);
     else if (WIFSIGNALED(wstatus))
         r.signal = WTERMSIG(wstatus);
-    r.trace = read_file(trace);
+    r.full_trace = read_file(trace);
+    r.trace = without_port_lock(r.full_trace);
     r.state = read_file(state);
     unlink(scenario.c_str());
     unlink(trace.c_str());
@@ -194,6 +195,28 @@ std::string without_pauses(const std::string &trace)
 {
     return filter_lines(
         trace, [](const std::string &l, const std::string &) { return l.rfind("outb 0x0080 ", 0) != 0; }, "");
+}
+
+int hold_file_lock(const std::string &path)
+{
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fcntl(fd, F_SETLK, &whole) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string without_port_lock(const std::string &trace)
+{
+    return filter_lines(
+        trace,
+        [](const std::string &l, const std::string &) { return l.rfind("lock", 0) != 0 && l != "unlock"; }, "");
 }
 
 std::string trace_lines(const std::string &trace, const std::string &prefix)

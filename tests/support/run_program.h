@@ -19,7 +19,8 @@ struct run_request {
 struct run_result {
     std::string out;
     std::string err;
-    std::string trace;               // the simulator's trace
+    std::string trace;               // the simulator's trace of the hardware, without the port lock
+    std::string full_trace;          // the same with the port lock's lines
     std::string state;               // the registers when the program ended
     int status = -1;                 // exit status, or -1 when ended by a signal
     int signal = 0;                  // the signal that ended it, or 0
@@ -37,6 +38,14 @@ std::string host_lacks(const std::string &need);
 
 // The trace without the port 0x80 pause writes.
 std::string without_pauses(const std::string &trace);
+
+// Takes a write lock on the whole file at path (made if missing), as another
+// program of the kit holds the port lock: the open file, or -1.  Closing it
+// releases the lock.
+int hold_file_lock(const std::string &path);
+
+// The trace without the port lock's lines (lock, unlock).
+std::string without_port_lock(const std::string &trace);
 
 // Only the trace lines that begin with the prefix.
 std::string trace_lines(const std::string &trace, const std::string &prefix);
