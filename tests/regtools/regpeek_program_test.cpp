@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -621,8 +623,47 @@ TEST(RegpeekKey, KeyAndBankInTheirExactOrder)
     expected += "outb 0x002e 0x07\ninb 0x002f -> 0x09\noutb 0x002f 0x05\n"
                 "outb 0x002e 0xaa\noutb 0x002e 0x02\noutb 0x002f 0x02\n";
     EXPECT_EQ(r.trace, expected);
+    const std::string access = "ioperm 0x002f 1 1 -> ok\nioperm 0x002e 1 1 -> ok\n";
+    EXPECT_EQ(r.full_trace, access + "lock\n" + expected.substr(access.size()) + "unlock\n")
+        << "one port lock from the key to the exit sequence";
     EXPECT_NE(r.state.find("wait for key"), std::string::npos) << r.state;
     EXPECT_NE(r.state.find("reg 0x07 0x05"), std::string::npos) << "the old logical device is back";
+}
+
+TEST(RegpeekPortLock, AHeldOrUnusableLockStopsTheToolBeforeAnyPortButNotTheQuestion)
+{
+    std::string lock = "/tmp/hwkit-regpeek-" + std::to_string(getpid()) + ".lock";
+    int holder = hold_file_lock(lock);
+    ASSERT_GE(holder, 0);
+    run_request req;
+    req.program = TOOL_SIM;
+    req.scenario = "superio 2e\nreg 20 52";
+    req.env = {"HWSIM_LOCK=" + lock};
+
+    // Nobody waits for the lock while the operator is asked.
+    req.args = {"-k", "0x87,0x87", "0x2e", "0x2f"};
+    req.input = "n\n";
+    run_result r = run_program(req);
+    EXPECT_EQ(r.err, WARNING + "I will probe address register 0x2e and data register 0x2f.\n" + QUESTION + ABORTED);
+    EXPECT_EQ(r.full_trace, "");
+
+    req.args = {"-y", "-k", "0x87,0x87", "0x2e", "0x2f"};
+    req.input = "";
+    r = run_program(req);
+    close(holder);
+    EXPECT_EQ(r.err, "Error: port lock " + lock + " still held by process " + std::to_string(getpid()) +
+                         " after 2 s!\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.full_trace, "ioperm 0x002f 1 1 -> ok\nioperm 0x002e 1 1 -> ok\nlock -> refused\n");
+
+    unlink(lock.c_str());
+    ASSERT_EQ(mkdir(lock.c_str(), 0700), 0);
+    r = run_program(req);
+    rmdir(lock.c_str());
+    EXPECT_EQ(r.err, "Error: cannot open port lock " + lock + ": Is a directory!\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.trace, "ioperm 0x002f 1 1 -> ok\nioperm 0x002e 1 1 -> ok\n");
 }
 
 TEST(RegpeekKey, WithoutTheKeyTheChipStaysSilent)

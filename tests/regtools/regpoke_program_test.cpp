@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -355,6 +356,37 @@ TEST(RegpokeMask, UnderYTheMaskedWriteSaysNothing)
     EXPECT_EQ(r.trace, "ioperm 0x0296 1 1 -> ok\nioperm 0x0295 1 1 -> ok\n"
                        "outb 0x0295 0x40\ninb 0x0296 -> 0xa5\n"
                        "outb 0x0295 0x40\noutb 0x0296 0x8d\ninb 0x0296 -> 0x8d\n");
+}
+
+TEST(RegpokePortLock, ReleasedWhileTheOperatorAnswersTheSecondQuestion)
+{
+    const std::string access = "ioperm 0x0296 1 1 -> ok\nioperm 0x0295 1 1 -> ok\n";
+    const std::string read = "outb 0x0295 0x40\ninb 0x0296 -> 0xa5\n";
+    const std::string write = "outb 0x0295 0x40\noutb 0x0296 0x8d\ninb 0x0296 -> 0x8d\n";
+    run_result r = poke({"0x295", "0x296", "0x40", "0x0F", "0x3C"}, CHIP_A5, "y\ny\n");
+    EXPECT_EQ(r.full_trace, access + "lock\n" + read + "unlock\nlock\n" + write + "unlock\n");
+    r = poke({"-y", "0x295", "0x296", "0x40", "0x0F", "0x3C"}, CHIP_A5);
+    EXPECT_EQ(r.full_trace, access + "lock\n" + read + write + "unlock\n") << "no question, one sequence";
+}
+
+TEST(RegpokePortLock, AHeldLockStopsTheToolBeforeAnyPort)
+{
+    std::string lock = "/tmp/hwkit-regpoke-" + std::to_string(getpid()) + ".lock";
+    int holder = hold_file_lock(lock);
+    ASSERT_GE(holder, 0);
+    run_request req;
+    req.program = TOOL_SIM;
+    req.args = {"-y", "0x295", "0x296", "0x40", "0x0F", "0x3C"};
+    req.scenario = CHIP_A5;
+    req.env = {"HWSIM_LOCK=" + lock};
+    run_result r = run_program(req);
+    close(holder);
+    unlink(lock.c_str());
+    EXPECT_EQ(r.err, "Error: port lock " + lock + " still held by process " + std::to_string(getpid()) +
+                         " after 2 s!\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.trace, "ioperm 0x0296 1 1 -> ok\nioperm 0x0295 1 1 -> ok\n");
+    EXPECT_NE(r.state.find("reg 0:0x40 0xa5"), std::string::npos) << r.state;
 }
 
 TEST(RegpokeMask, DecliningTheSecondQuestionLeavesTheRegisterUnwritten)
