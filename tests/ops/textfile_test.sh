@@ -13,13 +13,14 @@ dir=$tmp/collector
 mkdir "$dir"
 . "$(dirname "$0")/../support/expect.sh"
 
-# CASE SCENARIO-LINES EXPECTED: one run, its status and the file, the
-# timestamp's value replaced by T.
+# CASE SCENARIO-LINES EXPECTED [ERRORS]: one run, its status and the file,
+# the timestamp's value replaced by T, and what it said on standard error.
 run_case() {
     printf '%s\n' "$2" >"$tmp/board.scn"
     start=$(date +%s)
-    HWSIM_SCENARIO=$tmp/board.scn "$textfile" --psumon "$sim" "$dir" 2>&1
+    HWSIM_SCENARIO=$tmp/board.scn "$textfile" --psumon "$sim" "$dir" 2>"$tmp/errors"
     status=$?
+    expect "$1: standard error" "${4:-}" "$(cat "$tmp/errors")"
     end=$(date +%s)
     stamp=$(sed -n 's/^hwkit_psu_read_timestamp_seconds{[^}]*} //p' "$dir/psumon.prom")
     if [ -z "$stamp" ] || [ "$stamp" -lt "$start" ] || [ "$stamp" -gt "$end" ]; then
@@ -64,19 +65,23 @@ hwkit_psu_state{reader=\"get_x10drli_power_state\",supply=\"0xb2\"} 64
 hwkit_psu_state{reader=\"get_x10drli_power_state\",supply=\"0xb0\"} 0
 $(read_ok get_x10drli_power_state)"
 
-# A reply with an error completion code leaves no trace but the stand-in 0:
-# psumon says nothing, and the file cannot tell it from a real 0.
+# A BMC that refuses the request, or a supply that stopped answering: no
+# reading, no state sample, and psumon's reason reaches the journal.
 run_case "X11 board, completion code C1" "pci 00:1c.0 a1108086
-bmc reply 30 92 c1" "$help_state
-hwkit_psu_state{reader=\"get_x11ds_power_state\",supply=\"0\"} 0
-$(read_ok get_x11ds_power_state)"
+bmc reply 30 92 c1" "$(failed get_x11ds_power_state)" \
+    "psumon: IPMI request 30/92 failed: completion code C1 (invalid command)"
+run_case "X10DRL-i board, a supply not answering" "pci 00:1c.0 8d108086
+bmc mwr b2 83
+bmc mwr b0 00 00" "$(failed get_x10drli_power_state)" \
+    "psumon: IPMI request 06/52 (07 B2 01 79) failed: completion code 83 (NAK on write)"
 
 run_case "I/O privilege refused" "pci 00:1c.0 a1108086
-iopl deny" "$(failed unknown)"
-run_case "no IPMI device" "pci 00:1c.0 a1108086" "$(failed get_x11ds_power_state)"
+iopl deny" "$(failed unknown)" "psumon: Error: Could not do iopl(3): Operation not permitted"
+run_case "no IPMI device" "pci 00:1c.0 a1108086" "$(failed get_x11ds_power_state)" \
+    "psumon: Could not open ipmi device: No such file or directory"
 run_case "a failing IPMI request" "pci 00:1c.0 a1108086
 bmc reply 30 92 00 05
-bmc fail select EIO" "$(failed get_x11ds_power_state)"
+bmc fail select EIO" "$(failed get_x11ds_power_state)" "psumon: I/O Error: Input/output error"
 
 printf '#!/bin/sh\nexec sleep 60\n' >"$tmp/hanging-psumon"
 chmod +x "$tmp/hanging-psumon"
