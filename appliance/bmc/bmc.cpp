@@ -4,7 +4,8 @@
 //
 // QEMU connects to the UNIX socket SOCKET.  Each request is answered from the
 // SCENARIO rules, else from the few answers the guest kernel's probe needs,
-// and logged to LOG.  The program ends when that connection closes, or on
+// and logged to LOG; a rule "NETFN CMD [DATA...] -> never" leaves its
+// requests without any answer.  The program ends when that connection closes, or on
 // SIGTERM or SIGINT.
 #include <cctype>
 #include <cerrno>
@@ -44,6 +45,7 @@ struct Rule {
     unsigned char netfn, cmd;
     bool any_data;
     Bytes data;
+    bool never; // no answer at all
     unsigned char cc;
     Bytes reply;
     int used; // on the first rule of a queue: how many of its rules are used up
@@ -91,15 +93,18 @@ static int parse_rule(char *line, Rule &rule, char *why, size_t why_size)
         return -1;
     }
     Bytes left, right;
+    char word[8] = "";
+    char rest;
+    bool never = sscanf(arrow + 2, " %7s %c", word, &rest) == 1 && !strcmp(word, "never");
     if (parse_hex(line, arrow, left, why, why_size) ||
-        parse_hex(arrow + 2, arrow + strlen(arrow), right, why, why_size))
+        (!never && parse_hex(arrow + 2, arrow + strlen(arrow), right, why, why_size)))
         return -1;
     if (left.size() < 2) {
         snprintf(why, why_size, "NETFN and CMD expected before '->'");
         return -1;
     }
-    if (right.empty()) {
-        snprintf(why, why_size, "completion code expected after '->'");
+    if (right.empty() && !never) {
+        snprintf(why, why_size, "completion code or 'never' expected after '->'");
         return -1;
     }
     if ((left[0] & 1) || left[0] > 0x3e) {
@@ -110,8 +115,10 @@ static int parse_rule(char *line, Rule &rule, char *why, size_t why_size)
     rule.cmd = left[1];
     rule.data.assign(left.begin() + 2, left.end());
     rule.any_data = rule.data.empty();
-    rule.cc = right[0];
-    rule.reply.assign(right.begin() + 1, right.end());
+    rule.never = never;
+    rule.cc = never ? 0 : right[0];
+    if (!never)
+        rule.reply.assign(right.begin() + 1, right.end());
     rule.used = 0;
     return 0;
 }
@@ -188,23 +195,25 @@ static const Rule *take_rule(unsigned char netfn, unsigned char cmd, const Bytes
     return nullptr;
 }
 
-static void answer(unsigned char netfn, unsigned char cmd, const Bytes &data, unsigned char &cc, Bytes &reply)
+// False when the request is to go without an answer.
+static bool answer(unsigned char netfn, unsigned char cmd, const Bytes &data, unsigned char &cc, Bytes &reply)
 {
     const Rule *rule = take_rule(netfn, cmd, data);
     if (rule) {
         cc = rule->cc;
         reply = rule->reply;
-        return;
+        return !rule->never;
     }
     for (const auto &b : builtin_answers) {
         if (b.netfn == netfn && b.cmd == cmd) {
             cc = CC_OK;
             reply.assign(b.data, b.data + b.len);
-            return;
+            return true;
         }
     }
     cc = CC_INVALID_COMMAND;
     reply.clear();
+    return true;
 }
 
 // ---- Log -------------------------------------------------------------------
@@ -224,14 +233,18 @@ static void log_bad_frame(const Bytes &frame)
     fflush(log_file);
 }
 
-static void log_request(unsigned char netfn, unsigned char cmd, int lun, const Bytes &data, unsigned char cc,
-                        const Bytes &reply)
+static void log_request(unsigned char netfn, unsigned char cmd, int lun, const Bytes &data, bool answered,
+                        unsigned char cc, const Bytes &reply)
 {
     fprintf(log_file, "request netfn=%02x cmd=%02x lun=%d data=[", netfn, cmd, lun);
     log_bytes(data.data(), data.size());
-    fprintf(log_file, "] -> cc=%02x data=[", cc);
-    log_bytes(reply.data(), reply.size());
-    fprintf(log_file, "]\n");
+    if (answered) {
+        fprintf(log_file, "] -> cc=%02x data=[", cc);
+        log_bytes(reply.data(), reply.size());
+        fprintf(log_file, "]\n");
+    } else {
+        fprintf(log_file, "] -> no answer\n");
+    }
     fflush(log_file);
 }
 
@@ -284,8 +297,10 @@ static void handle_message(int fd, const Bytes &frame)
 
     unsigned char cc;
     Bytes reply;
-    answer(netfn, cmd, data, cc, reply);
-    log_request(netfn, cmd, lun, data, cc, reply);
+    bool answered = answer(netfn, cmd, data, cc, reply);
+    log_request(netfn, cmd, lun, data, answered, cc, reply);
+    if (!answered)
+        return;
 
     Bytes msg = {seq, (unsigned char)((netfn | 1) << 2 | lun), cmd, cc};
     msg.insert(msg.end(), reply.begin(), reply.end());

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <fstream>
 #include <string>
 #include <sys/socket.h>
@@ -197,6 +198,34 @@ TEST_F(BmcTest, ScenarioQueuesAndDataRules)
     EXPECT_EQ(lines[7], "request netfn=06 cmd=52 lun=0 data=[07 b2 01] -> cc=cc data=[]");
 }
 
+TEST_F(BmcTest, LeavesRequestsOfASilentRuleUnanswered)
+{
+    start("30 92 -> never\n"
+          "30 92 -> never  # twice\n"
+          "30 92 -> 00 03\n"
+          "06 52 07 b2 01 79 -> never\n");
+    send_raw(request(1, 0x30, 0x92));
+    send_raw(request(2, 0x06, 0x52, {0x07, 0xb2, 0x01, 0x79}));
+    send_raw(request(3, 0x30, 0x92));
+    // The next answered request's reply is the first thing to come back.
+    ask(4, 0x06, 0x52, {0x07, 0xb0, 0x01, 0x79}, {0xc1});
+    ask(5, 0x30, 0x92, {}, {0x00, 0x03});
+    send_raw(request(6, 0x06, 0x52, {0x07, 0xb2, 0x01, 0x79})); // the last rule keeps answering: never
+    ask(7, 0x06, 0x01, {}, {0x00, 0x20, 0x01, 0x01, 0x00, 0x02, 0x0f, 0x00, 0x00, 0x00, 0x00, 0x00});
+    struct pollfd p = {fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 200), 0) << "a reply to a request without an answer";
+    std::vector<std::string> want = {
+        "request netfn=30 cmd=92 lun=0 data=[] -> no answer",
+        "request netfn=06 cmd=52 lun=0 data=[07 b2 01 79] -> no answer",
+        "request netfn=30 cmd=92 lun=0 data=[] -> no answer",
+        "request netfn=06 cmd=52 lun=0 data=[07 b0 01 79] -> cc=c1 data=[]",
+        "request netfn=30 cmd=92 lun=0 data=[] -> cc=00 data=[03]",
+        "request netfn=06 cmd=52 lun=0 data=[07 b2 01 79] -> no answer",
+        "request netfn=06 cmd=01 lun=0 data=[] -> cc=00 data=[20 01 01 00 02 0f 00 00 00 00 00]",
+    };
+    EXPECT_EQ(close_and_log(), want);
+}
+
 TEST_F(BmcTest, EscapesBothWays)
 {
     start("30 93 -> 00 a0 aa a1\n"
@@ -277,6 +306,9 @@ TEST_F(BmcTest, RejectsMalformedScenarioLines)
         {"\n30 92 ->\n", 2},
         {"31 92 -> 00\n", 1},
         {"30 -> 00\n", 1},
+        {"30 92 -> never 00\n", 1},
+        {"30 92 -> 00\n30 92 -> nevermore\n", 2},
+        {"30 92 -> 00 never\n", 1},
     };
     for (const auto &c : cases) {
         spawn(c.scenario);
