@@ -632,7 +632,7 @@ TEST(RegpeekKey, KeyAndBankInTheirExactOrder)
 
 TEST(RegpeekPortLock, AHeldOrUnusableLockStopsTheToolBeforeAnyPortButNotTheQuestion)
 {
-    std::string lock = "/tmp/hwkit-regpeek-" + std::to_string(getpid()) + ".lock";
+    std::string lock = scratch_lock("regpeek");
     int holder = hold_file_lock(lock);
     ASSERT_GE(holder, 0);
     run_request req;
@@ -651,8 +651,7 @@ TEST(RegpeekPortLock, AHeldOrUnusableLockStopsTheToolBeforeAnyPortButNotTheQuest
     req.input = "";
     r = run_program(req);
     close(holder);
-    EXPECT_EQ(r.err, "Error: port lock " + lock + " still held by process " + std::to_string(getpid()) +
-                         " after 2 s!\n");
+    EXPECT_EQ(r.err, lock_held_error(lock));
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.full_trace, "ioperm 0x002f 1 1 -> ok\nioperm 0x002e 1 1 -> ok\nlock -> refused\n");

@@ -371,7 +371,7 @@ TEST(RegpokePortLock, ReleasedWhileTheOperatorAnswersTheSecondQuestion)
 
 TEST(RegpokePortLock, AHeldLockStopsTheToolBeforeAnyPort)
 {
-    std::string lock = "/tmp/hwkit-regpoke-" + std::to_string(getpid()) + ".lock";
+    std::string lock = scratch_lock("regpoke");
     int holder = hold_file_lock(lock);
     ASSERT_GE(holder, 0);
     run_request req;
@@ -382,8 +382,7 @@ TEST(RegpokePortLock, AHeldLockStopsTheToolBeforeAnyPort)
     run_result r = run_program(req);
     close(holder);
     unlink(lock.c_str());
-    EXPECT_EQ(r.err, "Error: port lock " + lock + " still held by process " + std::to_string(getpid()) +
-                         " after 2 s!\n");
+    EXPECT_EQ(r.err, lock_held_error(lock));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.trace, "ioperm 0x0296 1 1 -> ok\nioperm 0x0295 1 1 -> ok\n");
     EXPECT_NE(r.state.find("reg 0:0x40 0xa5"), std::string::npos) << r.state;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unistd.h>
 
 inline const std::string REGPEEK_USAGE = "Syntax for I2C-like access:\n"
                                          "  regpeek [OPTIONS] [-k V1,V2...] ADDRREG DATAREG [BANK [BANKREG]]\n"
@@ -29,3 +30,14 @@ inline const std::string WARNING = "WARNING! Running this program can cause syst
 inline const std::string QUESTION = "Continue? [Y/n] ";
 inline const std::string ABORTED = "Aborting on user request.\n";
 inline const std::string NOT_ROOT = "Error: Can only be run as root (or make it suid root)\n";
+
+// A port lock file of this test process's own, and what a tool says when it
+// finds the lock held by this process.
+inline std::string scratch_lock(const std::string &tool)
+{
+    return "/tmp/hwkit-" + tool + "-" + std::to_string(getpid()) + ".lock";
+}
+inline std::string lock_held_error(const std::string &lock)
+{
+    return "Error: port lock " + lock + " still held by process " + std::to_string(getpid()) + " after 2 s!\n";
+}
