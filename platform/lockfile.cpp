@@ -38,9 +38,10 @@ static int open_lock_file(const char *path, char *why, size_t size)
         return -1;
     }
     // Whoever may open the file may also hold the lock: only its owner may.
+    // A second name for the file would be someone's link to another file.
     struct stat st;
-    if (fstat(fd, &st) < 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
-        ((st.st_mode & 077) && fchmod(fd, 0600) < 0)) {
+    if (fstat(fd, &st) < 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) ||
+        st.st_nlink != 1) {
         snprintf(why, size, "port lock %s is not a file of user %u alone", path, (unsigned)geteuid());
         close(fd);
         return -1;
