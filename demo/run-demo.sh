@@ -109,7 +109,8 @@ regrun() {
 
 regrun "$regscn" "y
 " regpeek -k 0x87,0x87 0x2e 0x2f 9
-printf 'port traffic: %d accesses; the first and last ones:\n' "$(grep -c . "$regtrace")"
+printf 'port traffic: %d accesses, taken under the port lock; the first and last lines:\n' \
+    "$(grep -c -v -e '^lock' -e '^unlock' "$regtrace")"
 head -n 14 "$regtrace" | sed 's/^/  /'
 echo '  ...'
 tail -n 8 "$regtrace" | sed 's/^/  /'
