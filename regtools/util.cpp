@@ -5,6 +5,8 @@
 #include "platform/portio.h"
 #include "platform/portlock.h"
 
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -75,6 +77,13 @@ int parse_unsigned(const char *text, unsigned long *value)
 {
     char *end;
     *value = strtoul(text, &end, 0);
+    // The conversion negates what follows a minus sign, which would turn
+    // -18446744073709551615 into 1: a negative number fits no range.
+    const char *sign = text;
+    while (isspace((unsigned char)*sign))
+        sign++;
+    if (*sign == '-' && *value != 0)
+        *value = ULONG_MAX;
     return *text != '\0' && *end == '\0';
 }
 

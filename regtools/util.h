@@ -23,7 +23,8 @@ int user_ack(int def);
 
 // A number in C notation (decimal, 0x hexadecimal, leading 0 octal) that
 // fills its whole argument: 1 if so, else 0.  An empty argument holds none.
-// The unsigned form turns -1 into the largest unsigned long.
+// The unsigned form gives a negative number other than 0 as the largest
+// unsigned long, which no range holds.
 int parse_number(const char *text, long *value);
 int parse_unsigned(const char *text, unsigned long *value);
 

@@ -155,6 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
         argument_case{{"-f", "0x80", "256"}, BYTE_VALUE_RANGE},
         argument_case{{"-f", "0x80", "-1"}, BYTE_VALUE_RANGE},
         argument_case{{"-f", "0x80", "99999999999999999999"}, BYTE_VALUE_RANGE},
+        // Negative numbers that the C library's conversion would wrap into range.
+        argument_case{{"-f", "0x80", "-18446744073709551615"}, BYTE_VALUE_RANGE},
+        argument_case{{"-f", "0x80", " -0xffffffffffffff01"}, BYTE_VALUE_RANGE},
+        argument_case{{"-f", "-L", "0x80", "1", "-18446744069414584321"}, LONG_MASK_RANGE},
         argument_case{{"-f", "-W", "0x80", "0x10000"}, WORD_VALUE_RANGE},
         argument_case{{"-f", "-W", "0x80", "-1"}, WORD_VALUE_RANGE},
         argument_case{{"-f", "-L", "0x80", "0x100000000"}, LONG_VALUE_RANGE},
@@ -228,6 +232,10 @@ TEST(RegpokeWrite, FlatWriteAfterTheQuestionOrWithoutItUnderY)
         EXPECT_EQ(r.trace, "iopl 3 -> ok\noutb 0x0080 0x12\ninb 0x0080 -> 0x12\n");
         EXPECT_EQ(r.state, "latch 0x0080 0x12\n");
     }
+    // Minus zero is zero, not out of range.
+    run_result r = poke({"-y", "-f", "0x80", "-0"}, "latch 80 a5");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.trace, "iopl 3 -> ok\noutb 0x0080 0x00\ninb 0x0080 -> 0x00\n");
 }
 
 TEST(RegpokeWrite, PairWriteSendsTheIndexOnceThenTheValue)
