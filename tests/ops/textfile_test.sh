@@ -109,4 +109,57 @@ status 1" "$unwritable"
 expect "the previous file" "$before" "$(cat "$dir/psumon.prom")"
 expect "files in the folder at the end" "psumon.prom" "$(ls -A "$dir")"
 
+# A folder that another user may change is refused before anything is made
+# in it: otherwise that user could swap the temporary file's name for a link
+# while psumon runs, and the root-run writer would write and chmod whatever
+# the link names.  The stand-in psumon below makes that swap, as user nobody,
+# at exactly that moment.
+victim=$tmp/victim
+printf 'secret\n' >"$victim"
+chmod 0600 "$victim"
+cat >"$tmp/swapping-psumon" <<END
+#!/bin/sh
+for f in "\$COLLECTOR"/.psumon.prom.*; do
+    setpriv --reuid=65534 --regid=65534 --clear-groups -- \\
+        sh -c 'rm -f "\$1" && ln -s "\$2" "\$1"' sh "\$f" "$victim" 2>/dev/null
+done
+printf 'psumon v0.5\nFunction[get_x8sie_ln4_power_state] state= 05\n'
+END
+chmod 0755 "$tmp/swapping-psumon"
+# FOLDER: one run of the writer with the swapping psumon, its output and status.
+swap_run() {
+    COLLECTOR=$1 "$textfile" --psumon "$tmp/swapping-psumon" "$1" 2>&1
+    echo "status $?"
+}
+for case in "owned by another user:65534:0755" "writable by its group:0:0775" \
+    "writable by all, not sticky:0:0777"; do
+    what=${case%%:*} owner=${case#*:} mode=${owner#*:} owner=${owner%%:*}
+    folder=$tmp/unsafe
+    mkdir "$folder"
+    echo previous >"$folder/psumon.prom"
+    chown "$owner" "$folder"
+    chmod "$mode" "$folder"
+    expect "a folder $what" "psumon-textfile: cannot write in $folder
+status 1" "$(swap_run "$folder")"
+    expect "a folder $what: the previous file" "previous" "$(cat "$folder/psumon.prom")"
+    expect "a folder $what: files in it" "psumon.prom" "$(ls -A "$folder")"
+    rm -rf "$folder"
+done
+expect "the file the link would have named" "secret
+-rw-------" "$(cat "$victim"; stat -c %A "$victim")"
+
+# A sticky folder (as /tmp): the other user cannot touch root's names there.
+sticky=$tmp/sticky
+mkdir "$sticky"
+chmod 1777 "$sticky"
+expect "a sticky folder" "status 0" "$(swap_run "$sticky")"
+expect "a sticky folder: the reading" "hwkit_psu_state{reader=\"get_x8sie_ln4_power_state\",supply=\"0\"} 5" \
+    "$(grep '^hwkit_psu_state{' "$sticky/psumon.prom")"
+expect "a sticky folder: the file is the writer's own" "-rw-r--r--" "$(stat -c %A "$sticky/psumon.prom")"
+# A safe folder reached through a link.
+ln -s "$dir" "$tmp/collector-link"
+expect "a link to a safe folder" "status 0" "$(swap_run "$tmp/collector-link")"
+expect "the file the link would have named, at the end" "secret
+-rw-------" "$(cat "$victim"; stat -c %A "$victim")"
+
 [ $failures -eq 0 ]
