@@ -83,13 +83,17 @@ static const char *sprintf_chip_name(const sensors_chip_name *name)
 }
 
 // The library's adapter name, which isn't ours to change, printed a byte at a
-// time.
+// time.  Quoted, it is a string of the configuration, where the library reads
+// \" and \\ as the characters themselves.
 static void print_adapter_name(const char *adapter, bool quoted)
 {
     if (quoted)
         putchar('"');
-    for (const char *p = adapter; *p; p++)
+    for (const char *p = adapter; *p; p++) {
+        if (quoted && (*p == '"' || *p == '\\'))
+            putchar('\\');
         putchar(printable(*p));
+    }
     if (quoted)
         putchar('"');
 }
