@@ -13,6 +13,21 @@ char degstr[5];
 
 // ---- Building blocks ---------------------------------------------------------
 
+char *make_printable(char *text)
+{
+    if (text)
+        for (char *p = text; *p; p++)
+            *p = printable(*p);
+    return text;
+}
+
+// A feature's label, ready to print, for the caller to free; null when the
+// library can't make one.
+static char *printable_label(const sensors_chip_name *name, const sensors_feature *feature)
+{
+    return make_printable(sensors_get_label(name, feature));
+}
+
 struct subfeature_row {
     int subfeature;                        // SENSORS_SUBFEATURE_*, or -1 at the end
     const struct subfeature_row *depends;  // walked right after this row, if it exists
@@ -532,7 +547,7 @@ void print_chip(const sensors_chip_name *name)
     int count = 0, nr = 0;
     size_t longest = 11;
     while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
-        char *label = sensors_get_label(name, feature);
+        char *label = printable_label(name, feature);
         if (label && strlen(label) > longest)
             longest = strlen(label);
         if (count < CACHED_FEATURES) {
@@ -554,7 +569,7 @@ void print_chip(const sensors_chip_name *name)
     while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
         if (seen++ < CACHED_FEATURES)
             continue;
-        char *label = sensors_get_label(name, feature);
+        char *label = printable_label(name, feature);
         print_feature(name, feature, label, label_size);
         free(label);
     }
@@ -566,7 +581,7 @@ void print_chip_raw(const sensors_chip_name *name)
 {
     int nr = 0;
     while (const sensors_feature *feature = sensors_get_features(name, &nr)) {
-        char *label = sensors_get_label(name, feature);
+        char *label = printable_label(name, feature);
         if (!label) {
             fprintf(stderr, "ERROR: Can't get label of feature %s!\n", feature->name);
             continue;

@@ -73,13 +73,29 @@ static void set_degstr()
     snprintf(degstr, sizeof degstr, " %s", temperature_unit);
 }
 
-// The name of a detected chip; valid until the next call.
+// The name of a detected chip, ready to print; valid until the next call.
 static const char *sprintf_chip_name(const sensors_chip_name *name)
 {
     static char buf[200];
     if (sensors_snprintf_chip_name(buf, sizeof buf, name) < 0)
         return nullptr;
-    return buf;
+    return make_printable(buf);
+}
+
+// The library's adapter name, which isn't ours to change, printed a byte at a
+// time.  Quoted, it is a string of the configuration, where the library reads
+// \" and \\ as the characters themselves.
+static void print_adapter_name(const char *adapter, bool quoted)
+{
+    if (quoted)
+        putchar('"');
+    for (const char *p = adapter; *p; p++) {
+        if (quoted && (*p == '"' || *p == '\\'))
+            putchar('\\');
+        putchar(printable(*p));
+    }
+    if (quoted)
+        putchar('"');
 }
 
 // The name to print for a chip: its own, or a placeholder when the library
@@ -113,10 +129,13 @@ static int do_the_real_work(const sensors_chip_name *match, int *err)
             printf("%s\n", chip_name_or_placeholder(chip));
             if (!hide_adapter) {
                 const char *adapter = sensors_get_adapter_name(&chip->bus);
-                if (adapter)
-                    printf("Adapter: %s\n", adapter);
-                else
+                if (adapter) {
+                    fputs("Adapter: ", stdout);
+                    print_adapter_name(adapter, false);
+                    putchar('\n');
+                } else {
                     fprintf(stderr, "Can't get adapter name\n");
+                }
             }
             if (do_raw)
                 print_chip_raw(chip);
@@ -142,10 +161,13 @@ static void print_bus_list()
             continue;
         listed[nr / 8] |= (unsigned char)(1u << (nr % 8));
         const char *adapter = sensors_get_adapter_name(&chip->bus);
-        if (adapter)
-            printf("bus \"i2c-%d\" \"%s\"\n", chip->bus.nr, adapter);
-        else
+        if (adapter) {
+            printf("bus \"i2c-%d\" ", chip->bus.nr);
+            print_adapter_name(adapter, true);
+            putchar('\n');
+        } else {
             fprintf(stderr, "Can't get adapter name of bus i2c-%d, no bus statement for it\n", chip->bus.nr);
+        }
     }
 }
 

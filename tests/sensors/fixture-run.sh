@@ -16,6 +16,8 @@
 #   dir ATTRIBUTE             a folder in the attribute's place
 #   eio ATTRIBUTE             reading it fails with EIO
 #   readonly ATTRIBUTE        its file is on a read-only mount: writing fails
+# NAME and CONTENT take the backslash escapes of printf's %b (\n, \t, \\,
+# \0NNN in octal), so that a fixture can hold any byte a driver might give.
 # Chips are listed by the library in the order they appear here.
 set -eu
 
@@ -64,13 +66,13 @@ while IFS= read -r line || [ -n "$line" ]; do
         mkdir -p "/sys/class/i2c-adapter/i2c-$1"
         nr=$1
         shift
-        echo "$*" >"/sys/class/i2c-adapter/i2c-$nr/name"
+        printf '%b\n' "$*" >"/sys/class/i2c-adapter/i2c-$nr/name"
         ;;
     chip)
         chip=$stage/hwmon$chips
         chips=$((chips + 1))
         mkdir "$chip"
-        echo "$1" >"$chip/name"
+        printf '%b\n' "$1" >"$chip/name"
         if [ "$2" != virtual ]; then
             dev=/sys/devices/$2/$3
             mkdir -p "$dev" "/sys/bus/$2"
@@ -83,7 +85,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     dir) mkdir "$chip/$1" ;;
     eio) echo "eio $((chips - 1)) $1" >>"$late" ;;
     readonly) echo "readonly $((chips - 1)) $1" >>"$late" ;;
-    *) echo "$*" >"$chip/$word" ;;
+    *) printf '%b\n' "$*" >"$chip/$word" ;;
     esac
 done <"$fixture"
 }

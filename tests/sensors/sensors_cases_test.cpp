@@ -4,10 +4,12 @@
 // expected texts byte for byte.
 //
 // A case file holds header lines, then sections:
-//   program sensors|unnamed-chips|set-and-read|stdin-folder
+//   program sensors|unnamed-chips|set-and-read|stdin-folder|bus-list-round-trip
 //                                     which build runs (default sensors); set-and-read
 //                                     runs sensors, then shows the attributes in `show`;
-//                                     stdin-folder runs it with / as standard input
+//                                     stdin-folder runs it with / as standard input;
+//                                     bus-list-round-trip shows its --bus-list, then
+//                                     runs it on those statements and stdin as -c -
 //   show hwmonN/ATTRIBUTE...          attributes that set-and-read shows
 //   fixture FILE.hw                   the appliance (fixtures/)
 //   system FILE                       bound over /etc/sensors3.conf (default empty.conf)
@@ -101,10 +103,15 @@ TEST_P(SensorsCase, OutputAndStatus)
     r.program = "/bin/sh";
     std::string program = header(c, "program", "sensors");
     r.env = {"LC_ALL=" + header(c, "locale", "C.UTF-8")};
-    if (program == "set-and-read" || program == "stdin-folder") {
+    static const std::map<std::string, std::string> scripts = {
+        {"set-and-read", SENSORS_SET_AND_READ},
+        {"stdin-folder", SENSORS_STDIN_FOLDER},
+        {"bus-list-round-trip", SENSORS_BUS_LIST_ROUND_TRIP},
+    };
+    if (auto script = scripts.find(program); script != scripts.end()) {
         r.env.push_back(std::string("SENSORS_BIN=") + SENSORS_PROGRAM);
         r.env.push_back("SHOW=" + header(c, "show", ""));
-        program = program == "set-and-read" ? SENSORS_SET_AND_READ : SENSORS_STDIN_FOLDER;
+        program = script->second;
     } else {
         program = program == "unnamed-chips" ? SENSORS_UNNAMED : SENSORS_PROGRAM;
     }
