@@ -109,6 +109,15 @@ status 1" "$unwritable"
 expect "the previous file" "$before" "$(cat "$dir/psumon.prom")"
 expect "files in the folder at the end" "psumon.prom" "$(ls -A "$dir")"
 
+# A psumon that prints two state lines gives no reading, and a file the
+# collector still takes: one reader, the first named.
+printf '#!/bin/sh\nprintf "psumon v0.5\\nFunction[get_x11ds_power_state] state= 05\\nFunction[get_x9ds_power_state] state= 06\\n"\n' \
+    >"$tmp/two-lines-psumon"
+chmod +x "$tmp/two-lines-psumon"
+"$textfile" --psumon "$tmp/two-lines-psumon" "$dir"
+expect "a psumon with two state lines" "$(failed get_x11ds_power_state)" \
+    "$(sed 's/^\(hwkit_psu_read_timestamp_seconds{[^}]*}\) .*/\1 T/' "$dir/psumon.prom")"
+
 # A folder that another user may change is refused before anything is made
 # in it: otherwise that user could swap the temporary file's name for a link
 # while psumon runs, and the root-run writer would write and chmod whatever
