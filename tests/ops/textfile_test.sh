@@ -101,8 +101,11 @@ expect "--psumon without a program" "psumon-textfile: --psumon needs a program
 usage: psumon-textfile [--psumon PROGRAM] [DIRECTORY]
 status 1" "$("$textfile" --psumon 2>&1; echo "status $?")"
 chmod 0555 "$dir"
+# User nobody runs a copy: the checkout may lie where nobody cannot reach.
+cp "$textfile" "$tmp/psumon-textfile"
+chmod 0755 "$tmp/psumon-textfile"
 unwritable=$(HWSIM_SCENARIO=$tmp/board.scn setpriv --reuid=65534 --regid=65534 --clear-groups -- \
-    "$textfile" --psumon "$sim" "$dir" 2>&1; echo "status $?")
+    "$tmp/psumon-textfile" --psumon "$sim" "$dir" 2>&1; echo "status $?")
 chmod 0755 "$dir"
 expect "an unwritable folder" "psumon-textfile: cannot write in $dir
 status 1" "$unwritable"

@@ -143,17 +143,20 @@ namespace {
 // kernel allows one.
 TEST(SensorsAsNormalUser, SameReportThroughAUserNamespace)
 {
-    std::string fixtures = SENSORS_FIXTURES;
-    std::vector<std::string> command = {SENSORS_FIXTURE_RUN, fixtures + "/temps.hw", fixtures + "/empty.conf",
-                                        SENSORS_PROGRAM, "-c", fixtures + "/empty.conf"};
     if (std::string why = host_lacks("nobody-user-namespace"); !why.empty())
         GTEST_SKIP() << why;
+    std::string fixtures = SENSORS_FIXTURES;
+    std::string copies = copies_for_nobody(
+        {SENSORS_FIXTURE_RUN, fixtures + "/temps.hw", fixtures + "/empty.conf", SENSORS_PROGRAM});
+    std::string program = copies + "/" + std::filesystem::path(SENSORS_PROGRAM).filename().string();
     run_request r;
     r.env = {"LC_ALL=C.UTF-8"};
     r.program = "/bin/sh";
-    r.args = command;
+    r.args = {copies + "/fixture-run.sh", copies + "/temps.hw", copies + "/empty.conf", program, "-c",
+              copies + "/empty.conf"};
     run_result user = run_program(as_nobody(r));
     run_result root = run_program(r);
+    std::filesystem::remove_all(copies);
     EXPECT_EQ(user.out, root.out);
     EXPECT_EQ(user.err, root.err);
     EXPECT_EQ(user.status, root.status);

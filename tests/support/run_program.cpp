@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -167,6 +169,22 @@ run_request as_nobody(run_request request)
     request.program = "/usr/bin/setpriv";
     request.args = std::move(args);
     return request;
+}
+
+std::string copies_for_nobody(const std::vector<std::string> &files)
+{
+    char dir[] = "/tmp/hwkit-nobody-XXXXXX";
+    check(mkdtemp(dir) != nullptr, "mkdtemp");
+    check(chmod(dir, 0755) == 0, "chmod");
+    for (const std::string &f : files) {
+        std::filesystem::path to = std::filesystem::path(dir) / std::filesystem::path(f).filename();
+        std::filesystem::copy_file(f, to);
+        std::filesystem::permissions(to,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read,
+                                     std::filesystem::perm_options::add);
+    }
+    return dir;
 }
 
 std::string host_lacks(const std::string &need)

@@ -32,6 +32,12 @@ run_result run_program(const run_request &request);
 // The same request run as user nobody, without groups or capabilities.
 run_request as_nobody(run_request request);
 
+// Copies of the files in a new folder under /tmp that every user may read
+// and search, under their own names, for what runs as user nobody: the
+// checkout may lie where nobody cannot reach (under a mode-0700 home).  The
+// folder; the caller removes it.
+std::string copies_for_nobody(const std::vector<std::string> &files);
+
 // Empty where the machine has what a test needs (root, mount-namespace,
 // nobody-user-namespace: see tests/host-needs.sh), else the reason to skip.
 std::string host_lacks(const std::string &need);
