@@ -81,8 +81,15 @@ static int get_input_value(const sensors_chip_name *name, const sensors_subfeatu
 // type, taken in one pass when the feature changes: asking the library for
 // one type at a time looks the chip up among all detected chips on every
 // question, and a feature's class asks about ten of them, mostly absent.
+// The index is dropped at the start of each chip: once the library has been
+// set up again, a new feature may lie at the address of a freed one.
 static const sensors_feature *indexed_feature;
 static const sensors_subfeature *indexed_subfeatures[256];
+
+static void forget_subfeatures()
+{
+    indexed_feature = nullptr;
+}
 
 static const sensors_subfeature *subfeature(const sensors_chip_name *name, const sensors_feature *feature,
                                             int type)
@@ -544,6 +551,7 @@ static struct {
 
 void print_chip(const sensors_chip_name *name)
 {
+    forget_subfeatures();
     int count = 0, nr = 0;
     size_t longest = 11;
     while (const sensors_feature *feature = sensors_get_features(name, &nr)) {

@@ -3,25 +3,41 @@
 # hwkit-sensors, liblampio-jni) with dpkg-buildpackage on this machine, and
 # the i386 JNI libraries (liblampio-jni, libhostexec-jni) cross-built with
 # Debian's crossbuild-essential-i386 under the build profile
-# pkg.hwkit.jni-only (no dbgsym packages, no tests: the tree was tested).  The cross compilers cannot be installed beside
-# gcc-multilib, which the tests need, so the i386 build runs in a throwaway
-# root (tools/throwaway-root.sh) that gets them from Debian's registry and
-# is discarded afterwards.  Each build works on its own copy of the sources.
+# pkg.hwkit.jni-only (no dbgsym packages, no tests: the tree was tested).
+# The cross compilers cannot be installed beside gcc-multilib, which the
+# tests need, so the i386 build runs in a throwaway root
+# (tools/throwaway-root.sh) that gets them from Debian's registry and is
+# discarded afterwards.  The packages are built from the committed tree, as
+# git archive gives HEAD: files that git does not track never get in, and
+# changes not yet committed are left out, with a warning.  Each build works
+# on its own copy of it; the version is read from that copy.
 # usage: tools/build-packages.sh
 set -eu
 cd "$(dirname "$0")/.."
 top=$(pwd)
 out=$top/build/deb
-version=$(sed -n 's/^project(hwkit VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
-[ "$(dpkg-parsechangelog -S Version)" = "$version" ] ||
-    { echo "build-packages: debian/changelog is not at version $version" >&2; exit 1; }
+fail() {
+    echo "build-packages: $*" >&2
+    exit 1
+}
+
+git rev-parse --verify -q HEAD >/dev/null || fail "$top is no git checkout with a commit"
+[ -z "$(git status --porcelain --untracked-files=no)" ] ||
+    echo "build-packages: warning: changes not committed are left out of the packages" >&2
 
 rm -rf "$out"
 mkdir -p "$out/amd64" "$out/i386"
-for arch in amd64 i386; do
-    mkdir "$out/$arch/hwkit-$version"
-    tar -c --exclude=./build --exclude=./.git . | tar -x -C "$out/$arch/hwkit-$version"
-done
+git archive --format=tar -o "$out/source.tar" HEAD
+mkdir "$out/amd64/source"
+tar -x -f "$out/source.tar" -C "$out/amd64/source"
+version=$(sed -n 's/^project(hwkit VERSION \([^ ]*\) .*/\1/p' "$out/amd64/source/CMakeLists.txt")
+[ -n "$version" ] || fail "no version in the project() line of CMakeLists.txt"
+[ "$(dpkg-parsechangelog -l "$out/amd64/source/debian/changelog" -S Version)" = "$version" ] ||
+    fail "debian/changelog is not at version $version"
+mv "$out/amd64/source" "$out/amd64/hwkit-$version"
+mkdir "$out/i386/hwkit-$version"
+tar -x -f "$out/source.tar" -C "$out/i386/hwkit-$version"
+rm "$out/source.tar"
 DEB_BUILD_OPTIONS="parallel=$(nproc) nocheck noautodbgsym"
 export DEB_BUILD_OPTIONS
 
