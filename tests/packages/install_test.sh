@@ -23,6 +23,12 @@ fi
 # shellcheck source=../support/expect.sh
 . "$top/tests/support/expect.sh"
 as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all -- "$@"; }
+# User nobody gets copies: the checkout may lie where nobody cannot reach.
+mkdir -m 0755 /tmp/for-nobody
+cp "$psumon" /tmp/for-nobody/psumon
+cp -R "$classes" /tmp/for-nobody/classes
+chmod -R a+rX /tmp/for-nobody
+psumon=/tmp/for-nobody/psumon classes=/tmp/for-nobody/classes
 export DEBIAN_FRONTEND=noninteractive
 
 dpkg --add-architecture i386
