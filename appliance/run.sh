@@ -20,6 +20,14 @@
 #   checks/NN-what.host      if present, run on the host after the boot, in
 #                            the run's folder (io.trace, captured ports,
 #                            bmc.log); passes when it exits 0
+#   debian-root     if present, the machine boots the Debian appliance's disk
+#                   (appliance/debian/make-root.sh, in DIR/debian) instead of
+#                   the initramfs; it is booted only when named
+#   host-start      if present, run on the host before the boot, in the run's
+#                   folder, with APPLIANCE (DIR) and MACHINE (its folder) in
+#                   the environment; a number it leaves in the file "port"
+#                   stands for @PORT@ in qemu-args
+#   host-stop       if present, run on the host after the checks were judged
 set -u
 usage="usage: $0 DIR BMC [--show] [MACHINE...]"
 [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
@@ -35,10 +43,12 @@ case $dir in
 *[!A-Za-z0-9/._+-]*) echo "appliance: $dir: use a build folder whose path has no blanks or special characters" >&2; exit 2 ;;
 esac
 
-# The selftest machines check the runner itself; they are booted only when named.
+# The selftest machines check the runner itself; they and the Debian
+# appliance are booted only when named.
 machines=""
 if [ $# -eq 0 ]; then
     for m in "$here"/machines/*/; do
+        [ -f "$m/debian-root" ] && continue
         case $(basename "$m") in selftest*) ;; *) machines="$machines $(basename "$m")" ;; esac
     done
 fi
@@ -54,10 +64,14 @@ for m in $machines; do
 done
 
 # No image where the kernel package could not be had: skipped (status 77).
-if [ -f "$dir/packages/unreachable" ]; then
-    echo "appliance: skipped: $(cat "$dir/packages/unreachable")"
-    exit 77
-fi
+for m in $machines; do
+    unreachable=$dir/packages/unreachable
+    [ -f "$here/machines/$m/debian-root" ] && [ -f "$dir/debian/unreachable" ] && unreachable=$dir/debian/unreachable
+    if [ -f "$unreachable" ]; then
+        echo "appliance: skipped: $(cat "$unreachable")"
+        exit 77
+    fi
+done
 
 # The guest runs the checks packed into its image: they must be the ones here.
 if [ "$(cat "$dir/inputs.sum" 2>/dev/null)" != "$("$here/make-image.sh" --inputs-sum)" ]; then
@@ -69,6 +83,14 @@ fi
 # Emulation by default: KVM, where a machine has a working one, only on request.
 accel=${APPLIANCE_ACCEL:-tcg}
 boot_timeout=${APPLIANCE_BOOT_TIMEOUT:-100}
+debian_timeout=${APPLIANCE_DEBIAN_TIMEOUT:-600}
+
+host_stop() {
+    if [ -f "$here/machines/$1/host-stop" ] && [ -d "$dir/runs/$1" ]; then
+        (cd "$dir/runs/$1" && APPLIANCE=$dir MACHINE=$here/machines/$1 sh "$here/machines/$1/host-stop") \
+            >>"$dir/runs/$1/host-stop.log" 2>&1
+    fi
+}
 
 # Interrupted (by hand, or by ctest at its timeout): the machines and BMCs
 # of this run go too.
@@ -77,6 +99,7 @@ stop_everything() {
         for f in "$dir/runs/$m/qemu.pid" "$dir/runs/$m/bmc.pid"; do
             [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null
         done
+        host_stop "$m"
     done
     exit 130
 }
@@ -106,18 +129,53 @@ boot() {
             return
         fi
     fi
-    sed -e "s|@RUN@|$run|g" -e "s|@BMC@|$sockets/bmc|g" "$here/machines/$machine/qemu-args" >"$run/qemu-args"
+    if [ -f "$here/machines/$machine/host-start" ] &&
+        ! (cd "$run" && APPLIANCE=$dir MACHINE=$here/machines/$machine sh "$here/machines/$machine/host-start") \
+            >"$run/host-start.log" 2>&1; then
+        echo "its host-start failed: $(tail -n 5 "$run/host-start.log")" >"$run/boot.error"
+        [ -n "$bmc_pid" ] && kill "$bmc_pid" 2>/dev/null
+        rm -rf "$sockets"
+        return
+    fi
+    port=$(cat "$run/port" 2>/dev/null) || port=""
+    sed -e "s|@RUN@|$run|g" -e "s|@BMC@|$sockets/bmc|g" -e "s|@PORT@|$port|g" \
+        "$here/machines/$machine/qemu-args" >"$run/qemu-args"
+    # The initramfs machines print their checks on the serial console; the
+    # Debian appliance boots its own disk (each boot from the image as made)
+    # and prints them on a virtio port of their own.
+    if [ -f "$here/machines/$machine/debian-root" ]; then
+        debian=$dir/debian
+        if [ ! -s "$debian/root.img" ]; then
+            echo "no Debian root in $debian (appliance/debian/make-root.sh)" >"$run/boot.error"
+            [ -n "$bmc_pid" ] && kill "$bmc_pid" 2>/dev/null
+            rm -rf "$sockets"
+            return
+        fi
+        set -- "$debian_timeout" -m 1024 -smp 2 -serial null \
+            -kernel "$debian/vmlinuz" -initrd "$debian/initrd.img" \
+            -append "root=LABEL=hwkit-root rw panic=-1 quiet loglevel=1 systemd.show_status=0" \
+            -drive "file=$debian/root.img,if=virtio,format=raw,snapshot=on" \
+            -chardev "file,id=checks,path=$run/checks.raw" -device virtio-serial-pci \
+            -device virtserialport,chardev=checks,name=hwkit.checks
+    else
+        set -- "$boot_timeout" -m 256 -serial stdio \
+            -kernel "$dir/packages/vmlinux" -initrd "$dir/initramfs.cpio" \
+            -append "console=ttyS0 panic=-1 quiet loglevel=1 hwkit.machine=$machine"
+    fi
+    limit=$1
+    shift
     # shellcheck disable=SC2046
-    timeout "$boot_timeout" qemu-system-x86_64 -accel "$accel" -m 256 -nodefaults -no-user-config \
-        -display none -no-reboot -serial stdio \
-        -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
-        -kernel "$dir/packages/vmlinux" -initrd "$dir/initramfs.cpio" \
-        -append "console=ttyS0 panic=-1 quiet loglevel=1 hwkit.machine=$machine" \
-        $(cat "$run/qemu-args") </dev/null >"$run/console.raw" 2>"$run/qemu.err" &
+    timeout "$limit" qemu-system-x86_64 -accel "$accel" -nodefaults -no-user-config \
+        -display none -no-reboot -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
+        "$@" $(cat "$run/qemu-args") </dev/null >"$run/console.raw" 2>"$run/qemu.err" &
     echo $! >"$run/qemu.pid"
     wait $!
     echo $? >"$run/qemu.status"
-    tr -d '\r' <"$run/console.raw" >"$run/console"
+    if [ -f "$run/checks.raw" ]; then
+        tr -d '\r' <"$run/checks.raw" >"$run/console"
+    else
+        tr -d '\r' <"$run/console.raw" >"$run/console"
+    fi
     if [ -n "$bmc_pid" ]; then
         kill "$bmc_pid" 2>/dev/null
         wait "$bmc_pid"
@@ -200,6 +258,7 @@ for machine in $machines; do
         echo "FAIL $machine: no checks"
         failed=$((failed + 1))
     fi
+    host_stop "$machine"
 done
 echo "appliance: $count machines in $(($(date +%s) - start)) s under $accel"
 echo "$passed passed, $failed failed"
