@@ -13,15 +13,14 @@ modprobe ipmi_si
 tries=0
 until [ -e /dev/ipmi0 ] || [ $tries -ge 300 ]; do sleep 0.1; tries=$((tries + 1)); done
 echo "/dev/ipmi0: $(stat -c %F /dev/ipmi0)"
-# The X11 board's reader, in the control group and the mount namespace of
-# process $1.
-read_inside() {
+# Runs COMMAND... in the control group and the mount namespace of process $1.
+inside() {
     cgroup=/sys/fs/cgroup$(cut -d : -f 3 "/proc/$1/cgroup")
-    sh -c 'echo $$ >"$1/cgroup.procs" && exec nsenter -t "$2" -m appliance-ipmi-readers x11ds' sh "$cgroup" "$1"
+    sh -c 'echo $$ >"$1/cgroup.procs" && target=$2 && shift 2 && exec nsenter -t "$target" -m "$@"' sh "$cgroup" "$@"
 }
 echo "-- in psumon-watch.service:"
-read_inside "$pid"
+inside "$pid" appliance-ipmi-readers x11ds
 echo "-- in a unit that allows /dev/ipmi0 by name:"
-read_inside "$(show MainPID hwkit-by-name.service)"
+inside "$(show MainPID hwkit-by-name.service)" sh -c 'exec 3</dev/ipmi0 && echo opened' 2>&1 | sed 's/^[^:]*: [0-9]*: //'
 systemctl stop hwkit-by-name.service
 echo "watch: same process $([ "$(show MainPID psumon-watch.service)" = "$pid" ] && echo yes), restarts $(($(show NRestarts psumon-watch.service) - restarts))"
