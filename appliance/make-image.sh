@@ -40,8 +40,9 @@ place() {
     *) return 0 ;;
     esac
     needs=$("$here/elf-needs.sh" "$2") || exit 1
-    for lib in $needs; do
-        [ -e "$root$lib" ] && continue
+    # One path a line: a folder's name may hold blanks.
+    printf '%s\n' "$needs" | while IFS= read -r lib; do
+        if [ -z "$lib" ] || [ -e "$root$lib" ]; then continue; fi
         mkdir -p "$root$(dirname "$lib")"
         cp -L "$lib" "$root$lib"
     done
