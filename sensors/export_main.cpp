@@ -84,7 +84,7 @@ static int write_file(const char *path, const readings &r, bool prometheus)
     std::string temporary = name.substr(0, base) + "." + name.substr(base) + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) {
-        fprintf(stderr, "%s: %s: %s\n", PROGRAM, temporary.c_str(), strerror(errno));
+        fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno));
         return 1;
     }
     // As any new file is made: readable by the collector's user under the usual umask.
