@@ -227,7 +227,7 @@ void write_prometheus(FILE *out, const readings &r, time_t now)
         }
     }
     size_t starts[METRICS + 1];
-    for (int m = 0, at = 0; m <= METRICS; at += counts[m++])
+    for (size_t m = 0, at = 0; m <= METRICS; at += counts[m++])
         starts[m] = at;
     for (size_t vi = 0; vi < r.values.size(); vi++)
         by_metric[starts[metric_of_value[vi]]++] = (unsigned)vi;
