@@ -6,6 +6,9 @@
 # over the same fixture tree in a private mount namespace: the median wall
 # time of several runs of each, and, where valgrind is installed, the
 # instructions of one run of each (callgrind), with the report's ratios.
+# Then both formats of sensors-export against the walk with labels, which
+# reads what they write, and the instructions of sensors-export --help,
+# nearly all the loader's binding of the C++ library, which every run pays.
 # usage: sensors/bench.sh [BUILD-DIR] [RUNS]     (default build/plain, 21 runs)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -58,9 +61,13 @@ instructions() {
 report="$build/sensors/sensors -c $work/empty.conf"
 walk="$build/sensors/sensors-bench-walk $work/empty.conf"
 labelled="\$walk labels"
-echo "\$(median \$report) \$(median \$walk) \$(median \$labelled)"
+prometheus="$build/sensors/sensors-export --prometheus -c $work/empty.conf"
+json="$build/sensors/sensors-export --json -c $work/empty.conf"
+echo "\$(median \$report) \$(median \$walk) \$(median \$labelled) \$(median \$prometheus) \$(median \$json)"
 if [ $callgrind = yes ]; then
-    echo "\$(instructions \$report) \$(instructions \$walk) \$(instructions \$labelled)"
+    echo "\$(instructions \$report) \$(instructions \$walk) \$(instructions \$labelled)" \
+        "\$(instructions \$prometheus) \$(instructions \$json)" \
+        "\$(instructions $build/sensors/sensors-export --help)"
 fi
 INNER
 chmod +x "$work/inner.sh"
@@ -72,9 +79,13 @@ for chips in 64 512; do
     set -- $("$top/tests/sensors/fixture-run.sh" "$work/big.hw" "$work/empty.conf" "$work/inner.sh")
     printf '%3d chips, wall (median of %d runs): report %d us, bare walk %d us, ratio %s; walk with labels %d us, ratio %s\n' \
         $chips "$runs" "$1" "$2" "$(ratio "$1" "$2")" "$3" "$(ratio "$1" "$3")"
-    if [ $# -eq 6 ]; then
+    printf '%3d chips, wall (median of %d runs): sensors-export --prometheus %d us, ratio %s; --json %d us, ratio %s (to the walk with labels)\n' \
+        $chips "$runs" "$4" "$(ratio "$4" "$3")" "$5" "$(ratio "$5" "$3")"
+    if [ $# -eq 11 ]; then
         printf '%3d chips, instructions (callgrind, one run): report %d, bare walk %d, ratio %s; walk with labels %d, ratio %s\n' \
-            $chips "$4" "$5" "$(ratio "$4" "$5")" "$6" "$(ratio "$4" "$6")"
+            $chips "$6" "$7" "$(ratio "$6" "$7")" "$8" "$(ratio "$6" "$8")"
+        printf '%3d chips, instructions (callgrind, one run): sensors-export --prometheus %d, ratio %s; --json %d, ratio %s (to the walk with labels); --help alone %d\n' \
+            $chips "$9" "$(ratio "$9" "$8")" "${10}" "$(ratio "${10}" "$8")" "${11}"
     fi
 done
 [ $callgrind = yes ] || echo "(valgrind is not installed: no instruction counts)"

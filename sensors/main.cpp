@@ -1,17 +1,15 @@
 // sensors: prints the readings, limits and alarms of the machine's
 // hardware-monitoring chips, as libsensors finds and configures them.
 #include "sensors/chips.h"
+#include "sensors/configuration.h"
 
-#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <getopt.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <sensors/error.h>
-#include <sys/stat.h>
 
 static const char PROGRAM[] = "sensors";
 static const char VERSION[] = "3.3.1";
@@ -171,23 +169,6 @@ static void print_bus_list()
     }
 }
 
-// A folder opens for reading but is no configuration: it is refused like a
-// file that can't be opened, before the library's scanner meets it.
-static FILE *open_config(const char *config_file)
-{
-    FILE *f = strcmp(config_file, "-") ? fopen(config_file, "r") : stdin;
-    if (!f)
-        return nullptr;
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        if (f != stdin)
-            fclose(f);
-        errno = EISDIR;
-        return nullptr;
-    }
-    return f;
-}
-
 int main(int argc, char *argv[])
 {
     static const struct option long_opts[] = {
@@ -244,26 +225,9 @@ int main(int argc, char *argv[])
         }
     }
 
-    FILE *config = nullptr;
-    if (config_file) {
-        config = open_config(config_file);
-        if (!config) {
-            fprintf(stderr, "Could not open config file\n");
-            perror(config_file);
-            exit(1);
-        }
-    }
-
-    int err = sensors_init(config);
-    if (err) {
-        fprintf(stderr, "sensors_init: %s\n", sensors_strerror(err));
-        if (config)
-            fclose(config);
+    if (load_configuration(config_file))
         exit(1);
-    }
-    if (config && fclose(config) == EOF)
-        perror(config_file);
-    err = 0;
+    int err = 0;
 
     set_degstr();
 

@@ -1,0 +1,50 @@
+// What sensors-export reads from libsensors: every readable subfeature of
+// the chips' features with its value or the library's error, in the
+// library's order, kept until both output formats are written.
+#pragma once
+
+#include <cstddef>
+#include <sensors/sensors.h>
+#include <vector>
+
+struct reading {
+    const sensors_subfeature *subfeature;
+    double value;
+    int error;                      // 0, or the library's negative error number
+};
+
+struct feature_readings {
+    const sensors_feature *feature;
+    char *label;                    // from the library; null where it gave none
+    size_t first, count;            // its readings
+};
+
+struct chip_readings {
+    char name[200];                 // as sensors prints it, "unknown" where the library can't say
+    const char *adapter;            // null where the library has no adapter name
+    size_t first, count;            // its features
+    int errors;                     // readings that failed
+};
+
+struct readings {
+    std::vector<chip_readings> chips;
+    std::vector<feature_readings> features;
+    std::vector<reading> values;
+};
+
+// Appends the chip with every feature that the configuration leaves in and
+// every subfeature that the driver lets be read.
+void read_chip(const sensors_chip_name *chip, readings *r);
+
+// Frees what the library allocated for the readings.
+void free_readings(readings *r);
+
+// The feature's label, or its name where the library gave no label.
+inline const char *label_of(const feature_readings &f)
+{
+    return f.label ? f.label : f.feature->name;
+}
+
+// The subfeature's name without its feature's name: "input", "max_hyst",
+// "alarm"; "input" where the two names are one (cpu0_vid, beep_enable).
+const char *kind_of(const sensors_feature *feature, const sensors_subfeature *subfeature);
