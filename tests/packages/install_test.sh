@@ -66,8 +66,9 @@ expect "libhostexec.so, the name Java loads" "$(readlink -f $jni/libhostexec.so.
 
 units=/lib/systemd/system
 expect "systemd-analyze verify of the units" "" \
-    "$(systemd-analyze verify $units/psumon-watch.service $units/psumon-textfile.service $units/psumon-textfile.timer 2>&1)"
-for unit in psumon-watch.service psumon-textfile.service; do
+    "$(systemd-analyze verify $units/psumon-watch.service $units/psumon-textfile.service $units/psumon-textfile.timer \
+        $units/sensors-export.service $units/sensors-export.timer 2>&1)"
+for unit in psumon-watch.service psumon-textfile.service sensors-export.service; do
     systemd-analyze security --offline=true "$units/$unit" 2>&1 | tail -n 1
 done
 

@@ -8,7 +8,7 @@ apt-get install -y -q hwkit hwkit-sensors liblampio-jni:amd64 liblampio-jni:i386
 first=$(sed -n 1p /srv/hwkit/repo/versions)
 dpkg-query -W -f '${Package}:${Architecture} ${Version} ${db:Status-Abbrev}\n' hwkit hwkit-sensors \
     liblampio-jni:amd64 liblampio-jni:i386 libhostexec-jni:i386 | sed "s/ $first / VERSION /"
-for unit in psumon-watch.service psumon-textfile.service psumon-textfile.timer; do
+for unit in psumon-watch.service psumon-textfile.service psumon-textfile.timer sensors-export.service sensors-export.timer; do
     echo "$unit: $(systemctl is-enabled $unit) $(systemctl is-active $unit)"
 done
 stat -c '%n %A %U' /run/lock/hwkit-ports.lock

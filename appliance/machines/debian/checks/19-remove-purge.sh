@@ -1,5 +1,5 @@
 # Removal stops the units and leaves no kit process; the published state
-# goes with the programs.  Purge leaves no file of the kit anywhere.
+# and readings go with the programs.  Purge leaves no file of the kit anywhere.
 export DEBIAN_FRONTEND=noninteractive
 packages="hwkit hwkit-sensors liblampio-jni:amd64 liblampio-jni:i386 libhostexec-jni:i386"
 # shellcheck disable=SC2086
@@ -11,6 +11,9 @@ for unit in psumon-watch.service psumon-textfile.timer psumon-textfile.service; 
 done
 kit_processes || echo "after remove: no kit process"
 [ -e /var/lib/prometheus/node-exporter/psumon.prom ] || echo "after remove: no psumon.prom"
+apt-get remove -y -q hwkit-sensors >apt.log 2>&1 || { cat apt.log; exit 1; }
+echo "after remove: sensors-export.timer $(systemctl is-active sensors-export.timer)"
+[ -e /var/lib/prometheus/node-exporter/sensors.prom ] || echo "after remove: no sensors.prom"
 # shellcheck disable=SC2086
 apt-get purge -y -q $packages >apt.log 2>&1 || { cat apt.log; exit 1; }
 for p in $packages; do
@@ -23,7 +26,7 @@ while read -r f; do
 done <files
 [ -e /run/lock/hwkit-ports.lock ] && echo /run/lock/hwkit-ports.lock
 find / -xdev \( -path /srv -o -path /proc -o -path /sys -o -path /var/log/journal -o -path /run/log \) -prune -o \
-    \( -name '*psumon*' -o -name '*hwkit*' -o -name '*lampio*' -o -name '*hostexec*' \) -print |
+    \( -name '*psumon*' -o -name '*hwkit*' -o -name '*lampio*' -o -name '*hostexec*' -o -name '*sensors-export*' -o -name sensors.prom \) -print |
     grep -v -x -e /etc/apt/sources.list.d/hwkit.list -e /etc/apt/sources.list.d/hwkit-upgrade.list \
         -e /etc/modprobe.d/hwkit-appliance.conf -e /etc/systemd/system/hwkit-appliance-checks.service \
         -e /etc/systemd/system/multi-user.target.wants/hwkit-appliance-checks.service \
