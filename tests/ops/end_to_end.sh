@@ -17,9 +17,7 @@ board() {
 }
 
 board 03
-serve node-exporter /metrics "$bin/prometheus-node-exporter" --web.listen-address=127.0.0.1:@PORT@ \
-    --collector.disable-defaults --collector.textfile --collector.textfile.directory="$tmp/collector"
-exporter=$port
+textfile_exporter "$bin"
 metrics=$(get "http://127.0.0.1:$exporter/metrics")
 printf '%s\n' "$metrics" | grep -qx 'hwkit_psu_state{reader="get_x8sie_ln4_power_state",supply="0"} 3' ||
     fail "the node exporter does not serve the state"
@@ -28,21 +26,11 @@ printf '%s\n' "$metrics" | grep -qx 'node_textfile_scrape_error 0' || fail "the 
 prometheus "$bin" "$exporter" "$rules"
 
 # The first state must be in Prometheus before the change.
-waited=0
-until get "$api/query?query=hwkit_psu_state" 2>/dev/null | grep -q '"value":\[[0-9.]*,"3"\]'; do
-    waited=$((waited + 1))
-    [ $waited -lt 300 ] || fail "Prometheus never saw the first state"
-    sleep 0.1
-done
+await "$api/query?query=hwkit_psu_state" '"value":\[[0-9.]*,"3"\]' 30 "Prometheus never saw the first state"
 
 changed=$(date +%s)
 board 01
-waited=0
-until get "$api/alerts" 2>/dev/null | grep -q '"alertname":"HwkitPsuStateChanged".*"state":"firing"'; do
-    waited=$((waited + 1))
-    [ $waited -lt 600 ] || fail "HwkitPsuStateChanged did not fire: $(get "$api/alerts")"
-    sleep 0.1
-done
+await "$api/alerts" '"alertname":"HwkitPsuStateChanged".*"state":"firing"' 60 "HwkitPsuStateChanged did not fire"
 echo "HwkitPsuStateChanged fired $(($(date +%s) - changed)) s after the board's change"
 get "$api/alerts" | grep -q '"reader":"get_x8sie_ln4_power_state"' || fail "the alert does not name the reader"
 get "http://127.0.0.1:$exporter/metrics" | grep -qx 'node_textfile_scrape_error 0' ||

@@ -19,9 +19,7 @@ appliance() {
 }
 
 appliance 0
-serve node-exporter /metrics "$bin/prometheus-node-exporter" --web.listen-address=127.0.0.1:@PORT@ \
-    --collector.disable-defaults --collector.textfile --collector.textfile.directory="$tmp/collector"
-exporter=$port
+textfile_exporter "$bin"
 # The node exporter prints the labels sorted.
 alarm='hwkit_sensor_alarm{chip="lm85-i2c-1-2e",feature="in0",kind="alarm",label="Vcore"}'
 get "http://127.0.0.1:$exporter/metrics" | grep -qxF "$alarm 0" || fail "the node exporter does not serve the alarm"
@@ -29,20 +27,12 @@ get "http://127.0.0.1:$exporter/metrics" | grep -qx 'node_textfile_scrape_error 
     fail "the textfile collector reports an error"
 
 prometheus "$bin" "$exporter" "$rules"
-waited=0
-until get "$api/query?query=hwkit_sensor_alarm" 2>/dev/null | grep -q '"value":\[[0-9.]*,"0"\]'; do
-    waited=$((waited + 1))
-    [ $waited -lt 300 ] || fail "Prometheus never saw the alarm at 0"
-    sleep 0.1
-done
+await "$api/query?query=hwkit_sensor_alarm" '"value":\[[0-9.]*,"0"\]' 30 "Prometheus never saw the alarm at 0"
 
 flipped=$(date +%s)
 appliance 1
 get "http://127.0.0.1:$exporter/metrics" | grep -qxF "$alarm 1" || fail "the node exporter does not serve the raised alarm"
-until get "$api/alerts" 2>/dev/null | grep -q '"alertname":"HwkitSensorAlarm".*"state":"firing"'; do
-    [ $(($(date +%s) - flipped)) -lt 180 ] || fail "HwkitSensorAlarm did not fire: $(get "$api/alerts")"
-    sleep 1
-done
+await "$api/alerts" '"alertname":"HwkitSensorAlarm".*"state":"firing"' 180 "HwkitSensorAlarm did not fire"
 echo "HwkitSensorAlarm fired $(($(date +%s) - flipped)) s after the alarm file flipped"
 get "$api/alerts" | grep -q '"label":"Vcore"' || fail "the alert does not name the configuration's label"
 get "http://127.0.0.1:$exporter/metrics" | grep -qx 'node_textfile_scrape_error 0' ||

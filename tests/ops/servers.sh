@@ -1,6 +1,6 @@
 # Sourced by the end-to-end tests: a scratch folder $tmp (with collector/
 # for the node exporter), removed at the end with every server started by
-# serve; fail, get, serve and prometheus.
+# serve; fail, get, serve, prometheus, textfile_exporter and await.
 tmp=$(mktemp -d)
 pids=""
 cleanup() {
@@ -67,4 +67,24 @@ YML
         --storage.tsdb.path="$tmp/tsdb" --web.listen-address=127.0.0.1:@PORT@
     # shellcheck disable=SC2034 # used by the sourcing test
     api=http://127.0.0.1:$port/api/v1
+}
+
+# BIN-DIR: the node exporter with its textfile collector alone, over
+# $tmp/collector; sets $exporter, its port.
+textfile_exporter() {
+    serve node-exporter /metrics "$1/prometheus-node-exporter" --web.listen-address=127.0.0.1:@PORT@ \
+        --collector.disable-defaults --collector.textfile --collector.textfile.directory="$tmp/collector"
+    # shellcheck disable=SC2034 # used by the sourcing test
+    exporter=$port
+}
+
+# URL PATTERN SECONDS WHAT: waits until what URL answers matches PATTERN
+# (grep), at most SECONDS; else fails with WHAT and the last answer.
+await() {
+    waited=0
+    until get "$1" 2>/dev/null | grep -q "$2"; do
+        waited=$((waited + 1))
+        [ $waited -lt $(($3 * 10)) ] || fail "$4: $(get "$1")"
+        sleep 0.1
+    done
 }
