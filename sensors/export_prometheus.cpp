@@ -4,6 +4,7 @@
 // gone through once per metric.
 #include "sensors/export_formats.h"
 #include "sensors/prometheus_value.h"
+#include "sensors/utf8.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -97,42 +98,6 @@ static metric metric_of(int feature_type, int subfeature_type)
     }
 }
 
-// How many bytes of well-formed UTF-8 start at p, or 0 with *bad set to the
-// length of the ill-formed start (its maximal subpart, at least 1), which
-// becomes one U+FFFD, as the JSON writer replaces it.
-static size_t utf8_length(const unsigned char *p, size_t *bad)
-{
-    unsigned char c = p[0], low = 0x80, high = 0xBF;
-    size_t length;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        length = 2;
-    else if (c == 0xE0)
-        length = 3, low = 0xA0;
-    else if (c == 0xED)
-        length = 3, high = 0x9F;
-    else if (c >= 0xE1 && c <= 0xEF)
-        length = 3;
-    else if (c == 0xF0)
-        length = 4, low = 0x90;
-    else if (c == 0xF4)
-        length = 4, high = 0x8F;
-    else if (c >= 0xF1 && c <= 0xF3)
-        length = 4;
-    else {
-        *bad = 1;
-        return 0;
-    }
-    // The string's terminating NUL lies outside every range.
-    for (size_t i = 1; i < length; i++, low = 0x80, high = 0xBF)
-        if (p[i] < low || p[i] > high) {
-            *bad = i;
-            return 0;
-        }
-    return length;
-}
-
 // A label value as the format quotes it: backslash, double quote and line
 // feed escaped, everything else as it is, in valid UTF-8.
 static void append_label_value(std::string &out, const char *text)
@@ -141,7 +106,7 @@ static void append_label_value(std::string &out, const char *text)
     while (*p) {
         size_t bad = 0, n = utf8_length(p, &bad);
         if (!n) {
-            out += "\xEF\xBF\xBD";
+            out += REPLACEMENT_CHARACTER;
             p += bad;
         } else if (*p == '\\') {
             out += "\\\\", p++;
