@@ -39,13 +39,17 @@ size_t utf8_length(const unsigned char *p, size_t *bad)
 size_t utf8_valid_length(const char *text)
 {
     const unsigned char *p = (const unsigned char *)text;
-    while (*p) {
+    for (;;) {
+        // ASCII, nearly all of every text, byte by byte; the rest as UTF-8.
+        while (*p && *p < 0x80)
+            p++;
+        if (!*p)
+            return (size_t)(p - (const unsigned char *)text);
         size_t bad, n = utf8_length(p, &bad);
         if (!n)
             return (size_t)-1;
         p += n;
     }
-    return (size_t)(p - (const unsigned char *)text);
 }
 
 char *utf8_replaced(const char *text)
