@@ -7,8 +7,8 @@
 # time of several runs of each, and, where valgrind is installed, the
 # instructions of one run of each (callgrind), with the report's ratios.
 # Then both formats of sensors-export against the walk with labels, which
-# reads what they write, and the instructions of sensors-export --help,
-# nearly all the loader's binding of the C++ library, which every run pays.
+# reads what they write, and the instructions of sensors-export --help: its
+# start, nearly all the loader's work, which every run pays.
 # usage: sensors/bench.sh [BUILD-DIR] [RUNS]     (default build/plain, 21 runs)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <ctime>
 
+// Both write to out and return 0, or -1 with errno set when memory runs out;
+// whether out took the text is for its caller to ask.
+
 // One JSON document: the chips with their features, each with its readable
 // subfeatures' values and the errors of those that failed.
-void write_json(FILE *out, const readings &r);
+int write_json(FILE *out, const readings &r);
 
 // Prometheus' text exposition format: a metric per feature class, alarms
 // and faults, read errors per chip, and the time of the export.
-void write_prometheus(FILE *out, const readings &r, time_t now);
+int write_prometheus(FILE *out, const readings &r, time_t now);

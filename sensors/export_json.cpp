@@ -1,12 +1,23 @@
-// The JSON document of sensors-export, built and written by nlohmann's
-// library.  Labels and names come from drivers and the configuration: bytes
-// that are not UTF-8 become U+FFFD rather than an exception.
+// The JSON document of sensors-export, written as it goes by RapidJSON's
+// writer.  Labels and names come from drivers and the configuration: bytes
+// that are not UTF-8 become U+FFFD before the writer sees them.
 #include "sensors/export_formats.h"
+#include "sensors/utf8.h"
 
-#include <nlohmann/json.hpp>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <sensors/error.h>
 
-using json = nlohmann::ordered_json;
+// RapidJSON makes the allocator of its writer's stack with new and frees it
+// with delete, which live in the C++ library; here the C library's malloc
+// and free serve, as everywhere else in this program.
+#define RAPIDJSON_NEW(x) new (malloc(sizeof(decltype(x)))) x
+#define RAPIDJSON_DELETE(x) free(x)
+#include <rapidjson/filewritestream.h>
+#include <rapidjson/writer.h>
+
+using json_writer = rapidjson::Writer<rapidjson::FileWriteStream>;
 
 // The class of a feature as its attributes are named: "in", "fan", "temp".
 static const char *class_name(int feature_type)
@@ -26,48 +37,93 @@ static const char *class_name(int feature_type)
     }
 }
 
-// Objects are filled through their container, reserved to size: the
-// document holds a member for every value of every chip.
-static json feature_object(const readings &r, const feature_readings &f)
+// A name or a value from outside: false when memory runs out for its
+// replacement characters.
+static bool write_text(json_writer &w, const char *text)
 {
-    json::object_t values, errors;
-    values.reserve(f.count);
+    size_t length = utf8_valid_length(text);
+    if (length != (size_t)-1)
+        return w.String(text, (rapidjson::SizeType)length);
+    char *replaced = utf8_replaced(text);
+    if (!replaced)
+        return false;
+    w.String(replaced);
+    free(replaced);
+    return true;
+}
+
+static bool write_feature(json_writer &w, const readings &r, const feature_readings &f)
+{
+    w.StartObject();
+    w.Key("name", 4);
+    if (!write_text(w, f.feature->name))
+        return false;
+    w.Key("label", 5);
+    if (!write_text(w, label_of(f)))
+        return false;
+    w.Key("class", 5);
+    w.String(class_name(f.feature->type));
+    w.Key("values", 6);
+    w.StartObject();
     for (size_t i = f.first; i < f.first + f.count; i++) {
         const reading &v = r.values[i];
         if (v.error)
-            errors.emplace(v.subfeature->name, sensors_strerror(v.error));
+            continue;
+        if (!write_text(w, v.subfeature->name))
+            return false;
+        if (std::isfinite(v.value))
+            w.Double(v.value);
         else
-            values.emplace(v.subfeature->name, v.value);   // NaN and infinities print as null
+            w.Null();   // JSON has no number for NaN and the infinities
     }
-    json::object_t feature;
-    feature.reserve(5);
-    feature.emplace("name", f.feature->name);
-    feature.emplace("label", label_of(f));
-    feature.emplace("class", class_name(f.feature->type));
-    feature.emplace("values", std::move(values));
-    feature.emplace("errors", std::move(errors));
-    return json(std::move(feature));
+    w.EndObject();
+    w.Key("errors", 6);
+    w.StartObject();
+    for (size_t i = f.first; i < f.first + f.count; i++) {
+        const reading &v = r.values[i];
+        if (!v.error)
+            continue;
+        if (!write_text(w, v.subfeature->name))
+            return false;
+        w.String(sensors_strerror(v.error));
+    }
+    w.EndObject();
+    return w.EndObject();
 }
 
-void write_json(FILE *out, const readings &r)
+static bool write_chip(json_writer &w, const readings &r, const chip_readings &c)
 {
-    json::array_t chips;
-    chips.reserve(r.chips.size());
-    for (const chip_readings &c : r.chips) {
-        json::array_t features;
-        features.reserve(c.count);
-        for (size_t i = c.first; i < c.first + c.count; i++)
-            features.push_back(feature_object(r, r.features[i]));
-        json::object_t chip;
-        chip.reserve(3);
-        chip.emplace("name", c.name);
-        chip.emplace("adapter", c.adapter ? json(c.adapter) : json(nullptr));
-        chip.emplace("features", std::move(features));
-        chips.push_back(std::move(chip));
-    }
-    json::object_t doc;
-    doc.emplace("chips", std::move(chips));
-    std::string text = json(std::move(doc)).dump(-1, ' ', false, json::error_handler_t::replace);
-    text += '\n';
-    fwrite(text.data(), 1, text.size(), out);
+    w.StartObject();
+    w.Key("name", 4);
+    if (!write_text(w, c.name))
+        return false;
+    w.Key("adapter", 7);
+    if (!(c.adapter ? write_text(w, c.adapter) : w.Null()))
+        return false;
+    w.Key("features", 8);
+    w.StartArray();
+    for (size_t i = c.first; i < c.first + c.count; i++)
+        if (!write_feature(w, r, r.features[i]))
+            return false;
+    w.EndArray();
+    return w.EndObject();
+}
+
+int write_json(FILE *out, const readings &r)
+{
+    char buffer[65536];
+    rapidjson::FileWriteStream stream(out, buffer, sizeof buffer);
+    json_writer w(stream);
+    w.StartObject();
+    w.Key("chips", 5);
+    w.StartArray();
+    for (size_t i = 0; i < r.chip_count; i++)
+        if (!write_chip(w, r, r.chips[i])) {
+            errno = ENOMEM;
+            return -1;
+        }
+    w.EndArray();
+    w.EndObject();   // the document's end: the writer flushes the stream
+    putc('\n', out);
+    return 0;
 }

@@ -13,8 +13,6 @@
 #include <ctime>
 #include <getopt.h>
 #include <sensors/sensors.h>
-#include <set>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,46 +30,107 @@ static void print_usage(FILE *out)
           out);
 }
 
-// The detected chips that the patterns select, each once, in the library's
-// order; every chip without patterns.  False after a message when a pattern
-// doesn't parse or matches no chip, or when there is no chip at all.
-static bool select_chips(char **patterns, int count, std::vector<const sensors_chip_name *> *chips)
+// Every detected chip, in the library's order: an array for the caller to
+// free, with its length in *count, not null when there is none; null when
+// memory runs out.
+static const sensors_chip_name **detected_chips(size_t *count)
 {
-    std::set<const sensors_chip_name *> selected;
-    for (int i = 0; i < count; i++) {
-        sensors_chip_name pattern;
-        if (sensors_parse_chip_name(patterns[i], &pattern)) {
-            fprintf(stderr, "%s: Parse error in chip name `%s'\n", PROGRAM, patterns[i]);
-            return false;
-        }
-        int nr = 0, matched = 0;
-        while (const sensors_chip_name *chip = sensors_get_detected_chips(&pattern, &nr)) {
-            selected.insert(chip);
-            matched++;
-        }
-        sensors_free_chip_name(&pattern);
-        if (!matched) {
-            fprintf(stderr, "%s: No sensor matches `%s'\n", PROGRAM, patterns[i]);
-            return false;
-        }
-    }
+    const sensors_chip_name **chips = nullptr;
+    size_t n = 0, room = 0;
     int nr = 0;
-    while (const sensors_chip_name *chip = sensors_get_detected_chips(nullptr, &nr))
-        if (!count || selected.count(chip))
-            chips->push_back(chip);
-    if (chips->empty()) {
-        fprintf(stderr, "%s: No sensors found!\n", PROGRAM);
-        return false;
+    while (const sensors_chip_name *chip = sensors_get_detected_chips(nullptr, &nr)) {
+        if (n == room) {
+            room = room ? 2 * room : 64;
+            const sensors_chip_name **grown = (const sensors_chip_name **)realloc(chips, room * sizeof *chips);
+            if (!grown) {
+                free(chips);
+                return nullptr;
+            }
+            chips = grown;
+        }
+        chips[n++] = chip;
     }
-    return true;
+    *count = n;
+    return chips ? chips : (const sensors_chip_name **)malloc(sizeof *chips);
 }
 
-static void write_output(FILE *out, const readings &r, bool prometheus)
+// Marks the detected chips that the pattern matches.  False after a message
+// when it doesn't parse or matches no chip.
+static bool mark_matches(const char *text, const sensors_chip_name **chips, size_t n, unsigned char *selected)
 {
-    if (prometheus)
-        write_prometheus(out, r, time(nullptr));
-    else
-        write_json(out, r);
+    sensors_chip_name pattern;
+    if (sensors_parse_chip_name(text, &pattern)) {
+        fprintf(stderr, "%s: Parse error in chip name `%s'\n", PROGRAM, text);
+        return false;
+    }
+    // The chips a pattern matches come in the library's order, so each is
+    // looked for from where the one before it was found.
+    size_t at = 0;
+    int nr = 0, matched = 0;
+    while (const sensors_chip_name *chip = sensors_get_detected_chips(&pattern, &nr)) {
+        for (size_t k = 0; k < n && chips[at] != chip; k++)
+            at = at + 1 < n ? at + 1 : 0;
+        selected[at] = 1;
+        matched++;
+    }
+    sensors_free_chip_name(&pattern);
+    if (!matched)
+        fprintf(stderr, "%s: No sensor matches `%s'\n", PROGRAM, text);
+    return matched;
+}
+
+// The detected chips that the patterns select, each once, in the library's
+// order; every chip without patterns: an array for the caller to free, with
+// its length in *count.  Null after a message when a pattern doesn't parse
+// or matches no chip, when there is no chip at all, or when memory runs out.
+static const sensors_chip_name **select_chips(char **patterns, int pattern_count, size_t *count)
+{
+    size_t n = 0;
+    const sensors_chip_name **chips = detected_chips(&n);
+    unsigned char *selected = pattern_count ? (unsigned char *)calloc(n + 1, 1) : nullptr;
+    if (!chips || (pattern_count && !selected)) {
+        fprintf(stderr, "%s: %s\n", PROGRAM, strerror(ENOMEM));
+        free(chips);
+        free(selected);
+        return nullptr;
+    }
+    bool good = true;
+    for (int i = 0; good && i < pattern_count; i++)
+        good = mark_matches(patterns[i], chips, n, selected);
+    if (good && pattern_count) {
+        size_t kept = 0;
+        for (size_t i = 0; i < n; i++)
+            if (selected[i])
+                chips[kept++] = chips[i];
+        n = kept;
+    }
+    free(selected);
+    if (good && !n) {
+        fprintf(stderr, "%s: No sensors found!\n", PROGRAM);
+        good = false;
+    }
+    if (!good) {
+        free(chips);
+        return nullptr;
+    }
+    *count = n;
+    return chips;
+}
+
+static int write_output(FILE *out, const readings &r, bool prometheus)
+{
+    return prometheus ? write_prometheus(out, r, time(nullptr)) : write_json(out, r);
+}
+
+static int write_standard_output(const readings &r, bool prometheus)
+{
+    errno = 0;
+    bool failed = write_output(stdout, r, prometheus);
+    if (fflush(stdout) == EOF || failed || ferror(stdout)) {
+        fprintf(stderr, "%s: standard output: %s\n", PROGRAM, strerror(errno ? errno : EIO));
+        return 1;
+    }
+    return 0;
 }
 
 // The file is replaced whole or not at all: the output goes to a new file
@@ -79,12 +138,19 @@ static void write_output(FILE *out, const readings &r, bool prometheus)
 // reads only names that end in .prom, so it never sees the temporary one.
 static int write_file(const char *path, const readings &r, bool prometheus)
 {
-    std::string name = path;
-    size_t base = name.rfind('/') + 1;   // 0 without a folder
-    std::string temporary = name.substr(0, base) + "." + name.substr(base) + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
+    const char *slash = strrchr(path, '/');
+    int folder = slash ? (int)(slash + 1 - path) : 0;
+    size_t size = strlen(path) + sizeof "..XXXXXX";
+    char *temporary = (char *)malloc(size);
+    if (!temporary) {
+        fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(ENOMEM));
+        return 1;
+    }
+    snprintf(temporary, size, "%.*s.%s.XXXXXX", folder, path, path + folder);
+    int fd = mkstemp(temporary);
     if (fd < 0) {
         fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno));
+        free(temporary);
         return 1;
     }
     // As any new file is made: readable by the collector's user under the usual umask.
@@ -92,22 +158,24 @@ static int write_file(const char *path, const readings &r, bool prometheus)
     umask(mask);
     FILE *out = fdopen(fd, "w");
     if (!out || fchmod(fd, 0666 & ~mask)) {
-        fprintf(stderr, "%s: %s: %s\n", PROGRAM, temporary.c_str(), strerror(errno));
+        fprintf(stderr, "%s: %s: %s\n", PROGRAM, temporary, strerror(errno));
         if (out)
             fclose(out);
         else
             close(fd);
-        unlink(temporary.c_str());
+        unlink(temporary);
+        free(temporary);
         return 1;
     }
     errno = 0;
-    write_output(out, r, prometheus);
-    bool failed = ferror(out);
-    if (fclose(out) == EOF || failed || rename(temporary.c_str(), path)) {
+    bool failed = write_output(out, r, prometheus) || ferror(out);
+    if (fclose(out) == EOF || failed || rename(temporary, path)) {
         fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno ? errno : EIO));
-        unlink(temporary.c_str());
+        unlink(temporary);
+        free(temporary);
         return 1;
     }
+    free(temporary);
     return 0;
 }
 
@@ -150,26 +218,23 @@ int main(int argc, char *argv[])
 
     if (load_configuration(config_file))
         return 1;
-    std::vector<const sensors_chip_name *> chips;
-    if (!select_chips(argv + optind, argc - optind, &chips)) {
+    size_t chip_count;
+    const sensors_chip_name **chips = select_chips(argv + optind, argc - optind, &chip_count);
+    if (!chips) {
         sensors_cleanup();
         return 1;
     }
-    readings r;
-    for (const sensors_chip_name *chip : chips)
-        read_chip(chip, &r);
-
+    readings r = {};
     int status = 0;
-    if (output) {
+    for (size_t i = 0; i < chip_count && !status; i++)
+        status = read_chip(chips[i], &r) ? 1 : 0;
+    free(chips);
+    if (status)
+        fprintf(stderr, "%s: %s\n", PROGRAM, strerror(ENOMEM));
+    else if (output)
         status = write_file(output, r, prometheus);
-    } else {
-        errno = 0;
-        write_output(stdout, r, prometheus);
-        if (fflush(stdout) == EOF || ferror(stdout)) {
-            fprintf(stderr, "%s: standard output: %s\n", PROGRAM, strerror(errno ? errno : EIO));
-            status = 1;
-        }
-    }
+    else
+        status = write_standard_output(r, prometheus);
     free_readings(&r);
     sensors_cleanup();
     return status;

@@ -4,11 +4,12 @@
 // gone through once per metric.
 #include "sensors/export_formats.h"
 #include "sensors/prometheus_value.h"
+#include "sensors/text.h"
+#include "sensors/utf8.h"
 
-#include <cstdarg>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unordered_map>
 
 enum metric { VOLTAGE, FAN, TEMPERATURE, POWER, ENERGY, CURRENT, HUMIDITY, ALARM, SETTING, METRICS };
 
@@ -97,170 +98,173 @@ static metric metric_of(int feature_type, int subfeature_type)
     }
 }
 
-// How many bytes of well-formed UTF-8 start at p, or 0 with *bad set to the
-// length of the ill-formed start (its maximal subpart, at least 1), which
-// becomes one U+FFFD, as the JSON writer replaces it.
-static size_t utf8_length(const unsigned char *p, size_t *bad)
-{
-    unsigned char c = p[0], low = 0x80, high = 0xBF;
-    size_t length;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        length = 2;
-    else if (c == 0xE0)
-        length = 3, low = 0xA0;
-    else if (c == 0xED)
-        length = 3, high = 0x9F;
-    else if (c >= 0xE1 && c <= 0xEF)
-        length = 3;
-    else if (c == 0xF0)
-        length = 4, low = 0x90;
-    else if (c == 0xF4)
-        length = 4, high = 0x8F;
-    else if (c >= 0xF1 && c <= 0xF3)
-        length = 4;
-    else {
-        *bad = 1;
-        return 0;
-    }
-    // The string's terminating NUL lies outside every range.
-    for (size_t i = 1; i < length; i++, low = 0x80, high = 0xBF)
-        if (p[i] < low || p[i] > high) {
-            *bad = i;
-            return 0;
-        }
-    return length;
-}
-
 // A label value as the format quotes it: backslash, double quote and line
 // feed escaped, everything else as it is, in valid UTF-8.
-static void append_label_value(std::string &out, const char *text)
+static void append_label_value(text *t, const char *value)
 {
-    const unsigned char *p = (const unsigned char *)text;
+    const unsigned char *p = (const unsigned char *)value;
     while (*p) {
         size_t bad = 0, n = utf8_length(p, &bad);
         if (!n) {
-            out += "\xEF\xBF\xBD";
+            text_append(t, REPLACEMENT_CHARACTER, 3);
             p += bad;
         } else if (*p == '\\') {
-            out += "\\\\", p++;
+            text_append(t, "\\\\", 2), p++;
         } else if (*p == '"') {
-            out += "\\\"", p++;
+            text_append(t, "\\\"", 2), p++;
         } else if (*p == '\n') {
-            out += "\\n", p++;
+            text_append(t, "\\n", 2), p++;
         } else {
-            out.append((const char *)p, n);
+            text_append(t, (const char *)p, n);
             p += n;
         }
     }
 }
 
-// printf's formatting, appended to the text.
-__attribute__((format(printf, 2, 3))) static void append_printf(std::string &out, const char *format, ...)
+static void append_header(text *t, const char *name, const char *help)
 {
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    size_t at = out.size();
-    out.resize(at + n + 1);
-    va_start(args, format);
-    vsnprintf(out.data() + at, n + 1, format, args);
-    va_end(args);
-    out.resize(at + n);
+    text_printf(t, "# HELP %s %s\n# TYPE %s gauge\n", name, help, name);
 }
 
-static void append_header(std::string &out, const char *name, const char *help)
+// Where a piece of the labels text lies.
+struct span {
+    size_t at, length;
+};
+
+static int by_name_then_place(const void *a, const void *b)
 {
-    append_printf(out, "# HELP %s %s\n# TYPE %s gauge\n", name, help, name);
+    const chip_readings *x = *(const chip_readings *const *)a, *y = *(const chip_readings *const *)b;
+    int order = strcmp(x->name, y->name);
+    return order ? order : x < y ? -1 : x > y;
 }
 
-// The chip label of each chip.  Two chips may bear one name (ACPI and
-// virtual chips all lie at address 0), and their series must not be one:
-// the second gets "#2" after the name, the third "#3".
-static std::vector<std::string> chip_labels(const readings &r)
+// The chip label of each chip, into the labels text.  Two chips may bear one
+// name (ACPI and virtual chips all lie at address 0), and their series must
+// not be one: the second gets "#2" after the name, the third "#3".
+static void chip_labels(const readings &r, const chip_readings **sorted, text *labels, span *spans)
 {
-    std::vector<std::string> labels;
-    std::unordered_map<std::string, int> seen;
-    for (const chip_readings &c : r.chips) {
-        std::string label;
-        append_label_value(label, c.name);
-        if (int n = ++seen[c.name]; n > 1)
-            append_printf(label, "#%d", n);
-        labels.push_back(std::move(label));
+    for (size_t i = 0; i < r.chip_count; i++)
+        sorted[i] = &r.chips[i];
+    qsort(sorted, r.chip_count, sizeof *sorted, by_name_then_place);
+    for (size_t i = 0, n = 1; i < r.chip_count; i++) {
+        n = i && !strcmp(sorted[i - 1]->name, sorted[i]->name) ? n + 1 : 1;
+        span &s = spans[sorted[i] - r.chips];
+        s.at = labels->size;
+        append_label_value(labels, sorted[i]->name);
+        if (n > 1)
+            text_printf(labels, "#%zu", n);
+        s.length = labels->size - s.at;
     }
-    return labels;
 }
 
-void write_prometheus(FILE *out, const readings &r, time_t now)
+// Everything between a sample's name and its kind, for a feature:
+// {chip="…",feature="…",label="…",kind="
+static void feature_prefix(text *labels, span chip, const feature_readings &f, span *prefix)
 {
-    std::vector<std::string> chips = chip_labels(r);
+    prefix->at = labels->size;
+    text_append(labels, "{chip=\"", 7);
+    if (text_reserve(labels, chip.length))
+        text_put(labels, labels->data + chip.at, chip.length);
+    text_append(labels, "\",feature=\"", 11);
+    append_label_value(labels, f.feature->name);
+    text_append(labels, "\",label=\"", 9);
+    append_label_value(labels, label_of(f));
+    text_append(labels, "\",kind=\"", 8);
+    prefix->length = labels->size - prefix->at;
+}
 
-    // Everything between a sample's name and its kind, per feature:
-    // {chip="…",feature="…",label="…",kind="
-    std::vector<std::string> prefixes(r.features.size());
+// An array of n elements of size bytes, never a null one for none.
+static void *array_of(size_t n, size_t size)
+{
+    return malloc(n ? n * size : 1);
+}
+
+int write_prometheus(FILE *out, const readings &r, time_t now)
+{
+    text labels = {}, t = {};
+    const chip_readings **sorted = (const chip_readings **)array_of(r.chip_count, sizeof *sorted);
+    span *chips = (span *)array_of(r.chip_count, sizeof *chips);
+    span *prefixes = (span *)array_of(r.feature_count, sizeof *prefixes);
     // The metric and the feature of each value, and the values read ordered
     // by their metric, in the library's order within each.
-    std::vector<unsigned char> metric_of_value(r.values.size());
-    std::vector<unsigned> feature_of_value(r.values.size()), by_metric(r.values.size());
+    unsigned char *metric_of_value = (unsigned char *)array_of(r.value_count, 1);
+    size_t *feature_of_value = (size_t *)array_of(r.value_count, sizeof *feature_of_value);
+    size_t *by_metric = (size_t *)array_of(r.value_count, sizeof *by_metric);
+    bool failed = !sorted || !chips || !prefixes || !metric_of_value || !feature_of_value || !by_metric;
+
     size_t counts[METRICS + 1] = {};
-    for (size_t ci = 0; ci < r.chips.size(); ci++) {
-        const chip_readings &c = r.chips[ci];
-        for (size_t fi = c.first; fi < c.first + c.count; fi++) {
-            const feature_readings &f = r.features[fi];
-            std::string &prefix = prefixes[fi];
-            prefix.reserve(128);
-            prefix.append("{chip=\"", 7);
-            prefix.append(chips[ci]);
-            prefix.append("\",feature=\"", 11);
-            append_label_value(prefix, f.feature->name);
-            prefix.append("\",label=\"", 9);
-            append_label_value(prefix, label_of(f));
-            prefix.append("\",kind=\"", 8);
-            for (size_t vi = f.first; vi < f.first + f.count; vi++) {
-                metric m = r.values[vi].error ? METRICS : metric_of(f.feature->type, r.values[vi].subfeature->type);
-                metric_of_value[vi] = (unsigned char)m;
-                feature_of_value[vi] = (unsigned)fi;
-                counts[m]++;
+    if (!failed) {
+        chip_labels(r, sorted, &labels, chips);
+        for (size_t ci = 0; ci < r.chip_count; ci++) {
+            const chip_readings &c = r.chips[ci];
+            for (size_t fi = c.first; fi < c.first + c.count; fi++) {
+                const feature_readings &f = r.features[fi];
+                feature_prefix(&labels, chips[ci], f, &prefixes[fi]);
+                for (size_t vi = f.first; vi < f.first + f.count; vi++) {
+                    const reading &v = r.values[vi];
+                    metric m = v.error ? METRICS : metric_of(f.feature->type, v.subfeature->type);
+                    metric_of_value[vi] = (unsigned char)m;
+                    feature_of_value[vi] = fi;
+                    counts[m]++;
+                }
             }
         }
+        size_t starts[METRICS + 1];
+        for (size_t m = 0, at = 0; m <= METRICS; at += counts[m++])
+            starts[m] = at;
+        for (size_t vi = 0; vi < r.value_count; vi++)
+            by_metric[starts[metric_of_value[vi]]++] = vi;
+        failed = labels.failed;
     }
-    size_t starts[METRICS + 1];
-    for (size_t m = 0, at = 0; m <= METRICS; at += counts[m++])
-        starts[m] = at;
-    for (size_t vi = 0; vi < r.values.size(); vi++)
-        by_metric[starts[metric_of_value[vi]]++] = (unsigned)vi;
 
     // The whole text is made in memory and written at once.
-    std::string text;
-    text.reserve(r.values.size() * 128 + 4096);
-    size_t next = 0;
-    for (int m = 0; m < METRICS; m++) {
+    if (!failed)
+        text_reserve(&t, r.value_count * 128 + 4096);
+    for (size_t m = 0, next = 0; !failed && m < METRICS; m++) {
         if (!counts[m])
             continue;
-        append_header(text, metrics[m].name, metrics[m].help);
+        append_header(&t, metrics[m].name, metrics[m].help);
         size_t name_length = strlen(metrics[m].name);
         for (size_t end = next + counts[m]; next < end; next++) {
             const reading &v = r.values[by_metric[next]];
-            const feature_readings &f = r.features[feature_of_value[by_metric[next]]];
-            const std::string &prefix = prefixes[feature_of_value[by_metric[next]]];
-            const char *kind = kind_of(f.feature, v.subfeature);
-            text.append(metrics[m].name, name_length);
-            text.append(prefix);
-            text.append(kind, strlen(kind));
-            text.append("\"} ", 3);
-            char value[PROMETHEUS_VALUE_SIZE];
-            text.append(value, format_prometheus_value(v.value, value));
-            text += '\n';
+            size_t fi = feature_of_value[by_metric[next]];
+            const char *kind = kind_of(r.features[fi].feature, v.subfeature);
+            size_t kind_length = strlen(kind);
+            if (!text_reserve(&t, name_length + prefixes[fi].length + kind_length + 4 + PROMETHEUS_VALUE_SIZE))
+                break;
+            text_put(&t, metrics[m].name, name_length);
+            text_put(&t, labels.data + prefixes[fi].at, prefixes[fi].length);
+            text_put(&t, kind, kind_length);
+            text_put(&t, "\"} ", 3);
+            t.size += format_prometheus_value(v.value, t.data + t.size);
+            text_put(&t, "\n", 1);
         }
+        failed = t.failed;
     }
 
-    append_header(text, "hwkit_sensors_read_errors", "Subfeatures of the chip that could not be read in this export.");
-    for (size_t ci = 0; ci < r.chips.size(); ci++)
-        append_printf(text, "hwkit_sensors_read_errors{chip=\"%s\"} %d\n", chips[ci].c_str(), r.chips[ci].errors);
-    append_header(text, "hwkit_sensors_export_timestamp_seconds",
-                  "When sensors-export read the chips, in seconds since the epoch.");
-    append_printf(text, "hwkit_sensors_export_timestamp_seconds %lld\n", (long long)now);
-    fwrite(text.data(), 1, text.size(), out);
+    if (!failed) {
+        append_header(&t, "hwkit_sensors_read_errors", "Subfeatures of the chip that could not be read in this export.");
+        for (size_t ci = 0; ci < r.chip_count; ci++)
+            text_printf(&t, "hwkit_sensors_read_errors{chip=\"%.*s\"} %d\n", (int)chips[ci].length,
+                        labels.data + chips[ci].at, r.chips[ci].errors);
+        append_header(&t, "hwkit_sensors_export_timestamp_seconds",
+                      "When sensors-export read the chips, in seconds since the epoch.");
+        text_printf(&t, "hwkit_sensors_export_timestamp_seconds %lld\n", (long long)now);
+        failed = t.failed;
+    }
+    if (!failed)
+        fwrite(t.data, 1, t.size, out);
+    text_free(&t);
+    text_free(&labels);
+    free(sorted);
+    free(chips);
+    free(prefixes);
+    free(metric_of_value);
+    free(feature_of_value);
+    free(by_metric);
+    if (failed) {
+        errno = ENOMEM;
+        return -1;
+    }
+    return 0;
 }

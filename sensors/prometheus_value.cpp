@@ -1,7 +1,8 @@
 #include "sensors/prometheus_value.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // The decimal digits of n, at least width of them, written backwards from
@@ -18,12 +19,26 @@ static char *digits_backwards(char *end, unsigned long long n, int width)
     return start;
 }
 
+// The fewest significant digits, 15 to 17, that read back as the value: 15
+// digits always do where the value has a decimal of 15 digits or fewer,
+// which is then the one printed, trailing zeros gone; 17 always do.
+static size_t shortest_digits(double value, char *text)
+{
+    int n = 0;
+    for (int precision = 15; precision <= 17; precision++) {
+        n = snprintf(text, PROMETHEUS_VALUE_SIZE, "%.*g", precision, value);
+        if (strtod(text, nullptr) == value)
+            break;
+    }
+    return (size_t)n;
+}
+
 // Most values are a driver's integer in thousandths, or a whole number (fans,
 // flags): those are written from that integer directly, for a fraction of
-// std::to_chars' cost.  The text reads back as the same double because the
-// quotient of two integers below 2^53 is the double nearest to it, and no
-// shorter decimal lies as near, thousandths being far apart beside the
-// spacing of doubles below 10^12.
+// the cost of printf's conversion.  The text reads back as the same double
+// because the quotient of two integers below 2^53 is the double nearest to
+// it, and no shorter decimal lies as near, thousandths being far apart
+// beside the spacing of doubles below 10^12.
 size_t format_prometheus_value(double value, char *text)
 {
     const char *special = std::isnan(value) ? "NaN" : !std::isinf(value) ? nullptr : value > 0 ? "+Inf" : "-Inf";
@@ -34,7 +49,7 @@ size_t format_prometheus_value(double value, char *text)
     }
     double thousandths = std::nearbyint(value * 1000);
     if (!(std::fabs(thousandths) < 1e15 && thousandths / 1000 == value))
-        return std::to_chars(text, text + PROMETHEUS_VALUE_SIZE, value).ptr - text;
+        return shortest_digits(value, text);
 
     char digits[PROMETHEUS_VALUE_SIZE];
     char *end = digits + sizeof digits, *point = end;

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <sensors/sensors.h>
-#include <vector>
 
 struct reading {
     const sensors_subfeature *subfeature;
@@ -26,17 +25,21 @@ struct chip_readings {
     int errors;                     // readings that failed
 };
 
+// Arrays from malloc, grown as the chips are read; all null and zero to start.
 struct readings {
-    std::vector<chip_readings> chips;
-    std::vector<feature_readings> features;
-    std::vector<reading> values;
+    chip_readings *chips;
+    feature_readings *features;
+    reading *values;
+    size_t chip_count, feature_count, value_count;
+    size_t chip_room, feature_room, value_room;
 };
 
 // Appends the chip with every feature that the configuration leaves in and
-// every subfeature that the driver lets be read.
-void read_chip(const sensors_chip_name *chip, readings *r);
+// every subfeature that the driver lets be read.  -1 when memory runs out,
+// with what was read kept for free_readings; 0 otherwise.
+int read_chip(const sensors_chip_name *chip, readings *r);
 
-// Frees what the library allocated for the readings.
+// Frees the readings and what the library allocated for them.
 void free_readings(readings *r);
 
 // The feature's label, or its name where the library gave no label.

@@ -3,7 +3,7 @@
 # this machine lacks.  Needs root only when something is missing.
 set -eu
 
-packages="cmake ninja-build g++ libgtest-dev binutils util-linux gcc-multilib g++-multilib openjdk-17-jdk-headless libsensors-dev nlohmann-json3-dev pkg-config clang-14 clang libclang-rt-14-dev qemu-system-x86 qemu-user cpio xz-utils debhelper lintian curl systemd man-db libunwind8 e2fsprogs dpkg-dev"
+packages="cmake ninja-build g++ libgtest-dev binutils util-linux gcc-multilib g++-multilib openjdk-17-jdk-headless libsensors-dev rapidjson-dev nlohmann-json3-dev pkg-config clang-14 clang libclang-rt-14-dev qemu-system-x86 qemu-user cpio xz-utils debhelper lintian curl systemd man-db libunwind8 e2fsprogs dpkg-dev"
 
 missing=""
 for p in $packages; do
