@@ -105,6 +105,14 @@ stop_everything() {
 }
 trap stop_everything INT TERM
 
+# WHY the machine of boot() is not booted: noted for the verdicts, its BMC
+# stopped and its sockets' folder removed.
+not_booted() {
+    echo "$1" >"$run/boot.error"
+    if [ -n "$bmc_pid" ]; then kill "$bmc_pid" 2>/dev/null; fi
+    rm -rf "$sockets"
+}
+
 boot() {
     machine=$1
     run=$dir/runs/$machine
@@ -124,17 +132,14 @@ boot() {
             tries=$((tries + 1))
         done
         if [ ! -S "$sockets/bmc" ]; then
-            echo "the BMC did not start" >"$run/boot.error"
-            rm -rf "$sockets"
+            not_booted "the BMC did not start"
             return
         fi
     fi
     if [ -f "$here/machines/$machine/host-start" ] &&
         ! (cd "$run" && APPLIANCE=$dir MACHINE=$here/machines/$machine sh "$here/machines/$machine/host-start") \
             >"$run/host-start.log" 2>&1; then
-        echo "its host-start failed: $(tail -n 5 "$run/host-start.log")" >"$run/boot.error"
-        [ -n "$bmc_pid" ] && kill "$bmc_pid" 2>/dev/null
-        rm -rf "$sockets"
+        not_booted "its host-start failed: $(tail -n 5 "$run/host-start.log")"
         return
     fi
     port=$(cat "$run/port" 2>/dev/null) || port=""
@@ -146,9 +151,7 @@ boot() {
     if [ -f "$here/machines/$machine/debian-root" ]; then
         debian=$dir/debian
         if [ ! -s "$debian/root.img" ]; then
-            echo "no Debian root in $debian (appliance/debian/make-root.sh)" >"$run/boot.error"
-            [ -n "$bmc_pid" ] && kill "$bmc_pid" 2>/dev/null
-            rm -rf "$sockets"
+            not_booted "no Debian root in $debian (appliance/debian/make-root.sh)"
             return
         fi
         set -- "$debian_timeout" -m 1024 -smp 2 -serial null \
@@ -208,7 +211,7 @@ for machine in $machines; do
     if [ -f "$run/boot.error" ]; then
         booted=false
         echo "machine $machine: $(cat "$run/boot.error"):"
-        sed 's/^/    /' "$run/bmc.err"
+        [ -f "$run/bmc.err" ] && sed 's/^/    /' "$run/bmc.err"
     elif [ "$(cat "$run/qemu.status")" != 1 ] || ! grep -qx '@@done' "$run/console"; then
         booted=false
         echo "machine $machine did not finish its checks (QEMU status $(cat "$run/qemu.status")):"
