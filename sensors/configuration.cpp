@@ -24,6 +24,21 @@ static FILE *open_config(const char *config_file)
     return f;
 }
 
+static void (*report_parse_error)(const char *err, const char *filename, int lineno);
+static int parse_errors;
+
+// Counts each statement the library reports, and reports it as it would.
+static void count_parse_error(const char *err, const char *filename, int lineno)
+{
+    parse_errors++;
+    report_parse_error(err, filename, lineno);
+}
+
+int configuration_errors()
+{
+    return parse_errors;
+}
+
 int load_configuration(const char *config_file)
 {
     FILE *config = nullptr;
@@ -35,7 +50,10 @@ int load_configuration(const char *config_file)
             return 1;
         }
     }
+    report_parse_error = sensors_parse_error_wfn;
+    sensors_parse_error_wfn = count_parse_error;
     int err = sensors_init(config);
+    sensors_parse_error_wfn = report_parse_error;
     if (err) {
         fprintf(stderr, "sensors_init: %s\n", sensors_strerror(err));
         if (config)

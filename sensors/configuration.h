@@ -7,3 +7,7 @@
 // failure prints why on standard error and returns 1, with the library not
 // initialised; 0 otherwise.
 int load_configuration(const char *config_file);
+
+// How many statements the library reported as wrong while loading it,
+// with the rest loaded all the same.
+int configuration_errors();

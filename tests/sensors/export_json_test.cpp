@@ -2,8 +2,8 @@
 // value comes out as the very double it was, the one the Prometheus text
 // reads back as, or as null where JSON has no number; a failed read is an
 // error text, never a number.
-#include "sensors/export_formats.h"
-#include "sensors/prometheus_value.h"
+#include "sensors/export/formats.h"
+#include "sensors/export/prometheus_value.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Prometheus sample values: whatever the double, the text reads back as the
 // very same double, through the shortcut for thousandths and whole numbers
 // and past it.
-#include "sensors/prometheus_value.h"
+#include "sensors/export/prometheus_value.h"
 
 #include <cmath>
 #include <cstdlib>

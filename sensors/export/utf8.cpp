@@ -1,4 +1,4 @@
-#include "sensors/utf8.h"
+#include "sensors/export/utf8.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "sensors/text.h"
+#include "sensors/export/text.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // The JSON document of sensors-export, written as it goes by RapidJSON's
 // writer.  Labels and names come from drivers and the configuration: bytes
 // that are not UTF-8 become U+FFFD before the writer sees them.
-#include "sensors/export_formats.h"
-#include "sensors/utf8.h"
+#include "sensors/export/formats.h"
+#include "sensors/export/utf8.h"
 
 #include <cerrno>
 #include <cmath>
@@ -97,6 +97,8 @@ static bool write_chip(json_writer &w, const readings &r, const chip_readings &c
     w.Key("name", 4);
     if (!write_text(w, c.name))
         return false;
+    w.Key("id", 2);
+    w.String(c.id);
     w.Key("adapter", 7);
     if (!(c.adapter ? write_text(w, c.adapter) : w.Null()))
         return false;

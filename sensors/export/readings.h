@@ -20,6 +20,9 @@ struct feature_readings {
 
 struct chip_readings {
     char name[200];                 // as sensors prints it, "unknown" where the library can't say
+    char *id;                       // the node exporter's chip label, unique among the chips read
+    char *hwmon_name;               // the name file as the node exporter cleans it
+    const char *path;               // the hwmon folder, the library's
     const char *adapter;            // null where the library has no adapter name
     size_t first, count;            // its features
     int errors;                     // readings that failed
@@ -39,6 +42,12 @@ struct readings {
 // with what was read kept for free_readings; 0 otherwise.
 int read_chip(const sensors_chip_name *chip, readings *r);
 
+// Gives each chip that shares its id with another the id followed by "_"
+// and its hwmon folder's name ("dup_hwmon3"): the node exporter's own
+// names collide for chips without a device and one name.  -1 when memory
+// runs out, 0 otherwise.
+int make_ids_unique(readings *r);
+
 // Frees the readings and what the library allocated for them.
 void free_readings(readings *r);
 
@@ -47,7 +56,3 @@ inline const char *label_of(const feature_readings &f)
 {
     return f.label ? f.label : f.feature->name;
 }
-
-// The subfeature's name without its feature's name: "input", "max_hyst",
-// "alarm"; "input" where the two names are one (cpu0_vid, beep_enable).
-const char *kind_of(const sensors_feature *feature, const sensors_subfeature *subfeature);

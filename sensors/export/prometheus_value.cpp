@@ -1,4 +1,4 @@
-#include "sensors/prometheus_value.h"
+#include "sensors/export/prometheus_value.h"
 
 #include <cmath>
 #include <cstdio>

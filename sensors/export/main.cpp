@@ -3,8 +3,8 @@
 // document, or Prometheus' text format for the node exporter's textfile
 // collector; on standard output or into a file that is replaced whole.
 #include "sensors/configuration.h"
-#include "sensors/export_formats.h"
-#include "sensors/readings.h"
+#include "sensors/export/formats.h"
+#include "sensors/export/readings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -119,7 +119,7 @@ static const sensors_chip_name **select_chips(char **patterns, int pattern_count
 
 static int write_output(FILE *out, const readings &r, bool prometheus)
 {
-    return prometheus ? write_prometheus(out, r, time(nullptr)) : write_json(out, r);
+    return prometheus ? write_prometheus(out, r, time(nullptr), configuration_errors()) : write_json(out, r);
 }
 
 static int write_standard_output(const readings &r, bool prometheus)
@@ -153,11 +153,9 @@ static int write_file(const char *path, const readings &r, bool prometheus)
         free(temporary);
         return 1;
     }
-    // As any new file is made: readable by the collector's user under the usual umask.
-    mode_t mask = umask(0);
-    umask(mask);
+    // Readable by the collector's user, whatever the caller's umask.
     FILE *out = fdopen(fd, "w");
-    if (!out || fchmod(fd, 0666 & ~mask)) {
+    if (!out || fchmod(fd, 0644)) {
         fprintf(stderr, "%s: %s: %s\n", PROGRAM, temporary, strerror(errno));
         if (out)
             fclose(out);
@@ -228,6 +226,8 @@ int main(int argc, char *argv[])
     int status = 0;
     for (size_t i = 0; i < chip_count && !status; i++)
         status = read_chip(chips[i], &r) ? 1 : 0;
+    if (!status)
+        status = make_ids_unique(&r) ? 1 : 0;
     free(chips);
     if (status)
         fprintf(stderr, "%s: %s\n", PROGRAM, strerror(ENOMEM));

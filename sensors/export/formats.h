@@ -1,7 +1,7 @@
 // The two output formats of sensors-export.
 #pragma once
 
-#include "sensors/readings.h"
+#include "sensors/export/readings.h"
 
 #include <cstdio>
 #include <ctime>
@@ -13,6 +13,7 @@
 // subfeatures' values and the errors of those that failed.
 int write_json(FILE *out, const readings &r);
 
-// Prometheus' text exposition format: a metric per feature class, alarms
-// and faults, read errors per chip, and the time of the export.
-int write_prometheus(FILE *out, const readings &r, time_t now);
+// Prometheus' text exposition format: the node exporter's hwmon metrics,
+// the chips' names, the sensors' labels, read errors per chip, the
+// configuration's errors and the time of the export.
+int write_prometheus(FILE *out, const readings &r, time_t now, int config_errors);
