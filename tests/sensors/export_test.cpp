@@ -59,7 +59,7 @@ std::vector<sample> parse_prometheus(const std::string &text)
             std::istringstream words(line.substr(7));
             std::string type;
             words >> metric >> type;
-            EXPECT_EQ(type, "gauge") << line;
+            EXPECT_TRUE(type == "gauge" || type == "counter") << line;
             EXPECT_TRUE(typed.insert(metric).second) << "a second TYPE line: " << line;
             continue;
         }
@@ -149,15 +149,14 @@ std::string printed(double value)
     return text;
 }
 
-bool same_double(double a, double b)
+// The sensor label of a feature's samples: its letters and number ("0"
+// where it has none).
+std::string sensor_of(const std::string &feature)
 {
-    return memcmp(&a, &b, sizeof a) == 0;
-}
-
-// The subfeature's name without its feature's, as the kind label has it.
-std::string kind_of(const std::string &feature, const std::string &subfeature)
-{
-    return subfeature.rfind(feature + "_", 0) == 0 ? subfeature.substr(feature.size() + 1) : "input";
+    size_t letters = feature.find_first_of("0123456789");
+    if (letters == std::string::npos)
+        return feature + "0";
+    return feature.substr(0, feature.find_first_not_of("0123456789", letters));
 }
 
 // The three runs over export.hw with export.conf, made once for the suite.
@@ -203,16 +202,33 @@ class SensorsExport : public testing::Test {
         return none;
     }
 
-    // The samples of a chip's feature, by kind.
-    std::map<std::string, sample> series(const std::string &chip, const std::string &feature)
+    // The samples of a chip's sensor, by metric.
+    std::map<std::string, double> series(const std::string &chip, const std::string &sensor)
     {
-        std::map<std::string, sample> found;
+        std::map<std::string, double> found;
         for (const sample &s : samples) {
-            if (s.labels.count("kind") && s.labels.at("chip") == chip && s.labels.at("feature") == feature) {
-                EXPECT_TRUE(found.emplace(s.labels.at("kind"), s).second) << "twice: " << s.name;
+            if (s.labels.size() == 2 && s.labels.at("chip") == chip && s.labels.at("sensor") == sensor) {
+                EXPECT_TRUE(found.emplace(s.name, s.value).second) << "twice: " << s.name;
             }
         }
         return found;
+    }
+
+    std::string find_label(const std::string &chip, const std::string &sensor)
+    {
+        for (const sample &s : samples)
+            if (s.name == "hwkit_hwmon_sensor_label" && s.labels.at("chip") == chip && s.labels.at("sensor") == sensor)
+                return s.labels.at("label");
+        return "none";
+    }
+
+    // The one sample of a metric with the given labels.
+    const sample *find(const std::string &name, const std::map<std::string, std::string> &labels)
+    {
+        for (const sample &s : samples)
+            if (s.name == name && s.labels == labels)
+                return &s;
+        return nullptr;
     }
 
     static run_result *raw, *json_run, *prometheus_run;
@@ -224,162 +240,165 @@ class SensorsExport : public testing::Test {
 run_result *SensorsExport::raw, *SensorsExport::json_run, *SensorsExport::prometheus_run;
 time_t SensorsExport::before, SensorsExport::after;
 
+// Every value that JSON holds is a sample of its chip's id and its
+// feature's sensor, and no other sample is; the values are the very
+// doubles of JSON, which are those sensors -u prints.
 TEST_F(SensorsExport, ValuesAreTheLibrarysInBothFormats)
 {
-    std::map<std::tuple<std::string, std::string, std::string>, const sample *> readings;
+    std::map<std::pair<std::string, std::string>, std::multiset<double>> readings;
     std::map<std::string, double> read_errors;
+    std::map<std::string, std::string> chip_names;
+    std::set<std::pair<std::string, std::string>> labelled;
     for (const sample &s : samples) {
-        if (s.name == "hwkit_sensors_read_errors") {
+        if (s.name == "hwkit_hwmon_read_errors") {
             read_errors[s.labels.at("chip")] = s.value;
-        } else if (s.name != "hwkit_sensors_export_timestamp_seconds") {
-            auto key = std::tuple(s.labels.at("chip"), s.labels.at("feature"), s.labels.at("kind"));
-            EXPECT_TRUE(readings.emplace(key, &s).second) << "one reading twice: " << s.name;
+        } else if (s.name == "hwkit_hwmon_chip_names") {
+            EXPECT_EQ(s.value, 1);
+            EXPECT_TRUE(chip_names.emplace(s.labels.at("chip"), s.labels.at("sensors_name")).second);
+        } else if (s.name == "hwkit_hwmon_sensor_label") {
+            EXPECT_TRUE(labelled.emplace(s.labels.at("chip"), s.labels.at("sensor")).second);
+        } else if (s.name.rfind("hwkit_hwmon_", 0) == 0) {
+            readings[{s.labels.at("chip"), s.labels.at("sensor")}].insert(s.value);
         }
     }
 
     std::vector<raw_chip> raw_chips = parse_raw(raw->out);
     ASSERT_EQ(doc["chips"].size(), raw_chips.size());
     std::vector<std::string> errors;
-    std::map<std::string, int> names;
-    size_t values = 0;
     for (size_t i = 0; i < raw_chips.size(); i++) {
         const json &chip = doc["chips"][i];
-        std::string name = chip["name"];
+        std::string name = chip["name"], id = chip["id"];
         EXPECT_EQ(name, raw_chips[i].name);
-        std::string chip_label = name;
-        if (int n = ++names[name]; n > 1)
-            chip_label += "#" + std::to_string(n);
+        EXPECT_EQ(chip_names[id], name);
         std::vector<std::pair<std::string, std::string>> shown;
         int chip_errors = 0;
         for (const json &f : chip["features"]) {
-            std::string feature = f["name"];
+            std::string sensor = sensor_of(f["name"]);
+            std::multiset<double> &published = readings[{id, sensor}];
+            EXPECT_EQ(labelled.count({id, sensor}), f["values"].empty() ? 0u : 1u) << id << " " << sensor;
             for (const auto &[subfeature, value] : f["values"].items()) {
-                auto found = readings.find(std::tuple(chip_label, feature, kind_of(feature, subfeature)));
-                if (found == readings.end()) {
-                    ADD_FAILURE() << "no sample of " << name << " " << subfeature;
+                // null stands for an infinity (the fixtures hold no NaN);
+                // humidity is published as a ratio, the library's percent / 100.
+                double expected = value.is_null() ? HUGE_VAL : value.get<double>();
+                if (f["class"] == "humidity")
+                    expected /= 100;
+                auto found = published.find(expected);
+                if (value.is_null() && found == published.end())
+                    found = published.find(-HUGE_VAL);
+                if (found == published.end()) {
+                    ADD_FAILURE() << "no sample of " << id << " " << subfeature << " " << value;
                     continue;
                 }
-                const sample &s = *found->second;
-                EXPECT_EQ(s.labels.at("label"), f["label"]) << subfeature;
-                if (value.is_null()) {
-                    EXPECT_FALSE(std::isfinite(s.value)) << subfeature;
-                } else {
-                    EXPECT_TRUE(value.is_number()) << subfeature;
-                    EXPECT_TRUE(same_double(s.value, value.get<double>())) << subfeature << ": " << s.value;
-                }
-                shown.emplace_back(subfeature, printed(s.value));
-                values++;
+                published.erase(found);
+                shown.emplace_back(subfeature, value.is_null() ? printed(expected) : printed(value.get<double>()));
             }
             for (const auto &[subfeature, text] : f["errors"].items()) {
                 errors.push_back(subfeature + ": " + text.get<std::string>());
-                EXPECT_EQ(readings.count(std::tuple(chip_label, feature, kind_of(feature, subfeature))), 0u);
                 chip_errors++;
             }
+            EXPECT_TRUE(published.empty()) << "samples that the JSON does not have: " << id << " " << sensor;
         }
         EXPECT_EQ(shown, raw_chips[i].values) << name;
-        EXPECT_EQ(read_errors[chip_label], chip_errors) << name;
+        EXPECT_EQ(read_errors[id], chip_errors) << name;
     }
     EXPECT_EQ(errors, raw_errors(raw->err));
-    EXPECT_EQ(readings.size(), values) << "samples that the JSON does not have";
     EXPECT_EQ(read_errors.size(), raw_chips.size());
+    EXPECT_EQ(chip_names.size(), raw_chips.size()) << "chips with one id";
 
     const sample &last = samples.back();
     EXPECT_EQ(last.name, "hwkit_sensors_export_timestamp_seconds");
     EXPECT_GE(last.value, before);
     EXPECT_LE(last.value, after);
+    EXPECT_NE(find("hwkit_sensors_export_config_errors", {}), nullptr);
 }
 
 TEST_F(SensorsExport, TheConfigurationApplies)
 {
     // A label and a computation from it, a label of the driver's.
+    const std::string nct = "platform_nct6775_656";
     const json &in0 = feature("nct6775-isa-0290", "in0");
     EXPECT_EQ(in0["label"], "+12V");
     EXPECT_NEAR(in0["values"]["in0_input"].get<double>(), 1.9 * 6.3684, 1e-9);
+    EXPECT_NE(find("hwkit_hwmon_sensor_label", {{"chip", nct}, {"sensor", "in0"}, {"label", "+12V"}}), nullptr);
     EXPECT_EQ(feature("nct6775-isa-0290", "in1")["label"], "3VCC");
-    EXPECT_EQ(series("nct6775-isa-0290", "in1").at("input").labels.at("label"), "3VCC");
+    EXPECT_NE(find("hwkit_hwmon_sensor_label", {{"chip", nct}, {"sensor", "in1"}, {"label", "3VCC"}}), nullptr);
     // The ignored input is nowhere.
     for (const json &f : doc["chips"][0]["features"])
         EXPECT_NE(f["name"], "in2");
-    EXPECT_TRUE(series("nct6775-isa-0290", "in2").empty());
+    EXPECT_TRUE(series(nct, "in2").empty());
+    EXPECT_EQ(find("hwkit_hwmon_sensor_label", {{"chip", nct}, {"sensor", "in2"}, {"label", "in2"}}), nullptr);
     // The set statement is not executed: the limit is the fixture's.
     EXPECT_EQ(feature("nct6775-isa-0290", "temp1")["values"]["temp1_max"], 80.0);
 }
 
 TEST_F(SensorsExport, FailedReadsAreErrorsNeverNumbers)
 {
+    const std::string nct = "platform_nct6775_656";
     const json &in3 = feature("nct6775-isa-0290", "in3");
     EXPECT_EQ(in3["errors"], json({{"in3_max", "Can't read"}}));
     EXPECT_FALSE(in3["values"].contains("in3_max"));
     const json &temp1 = feature("nct6775-isa-0290", "temp1");
     EXPECT_EQ(temp1["errors"], json({{"temp1_crit", "I/O error"}}));
     EXPECT_FALSE(temp1["values"].contains("temp1_crit"));
-    EXPECT_EQ(series("nct6775-isa-0290", "in3").count("max"), 0u);
-    EXPECT_EQ(series("nct6775-isa-0290", "temp1").count("crit"), 0u);
+    EXPECT_EQ(series(nct, "in3").count("hwkit_hwmon_in_max_volts"), 0u);
+    EXPECT_EQ(series(nct, "temp1").count("hwkit_hwmon_temp_crit_celsius"), 0u);
     // Write-only is no failure: left out of both.
     const json &temp2 = feature("nct6775-isa-0290", "temp2");
     EXPECT_FALSE(temp2["values"].contains("temp2_max"));
     EXPECT_FALSE(temp2["errors"].contains("temp2_max"));
-    EXPECT_EQ(series("nct6775-isa-0290", "temp2").count("max"), 0u);
+    EXPECT_EQ(series(nct, "temp2").count("hwkit_hwmon_temp_max_celsius"), 0u);
+    EXPECT_EQ(find("hwkit_hwmon_read_errors", {{"chip", nct}})->value, 2);
     // A value that is no number stays out of JSON's numbers.
     EXPECT_TRUE(feature("nct6775-isa-0290", "in4")["values"]["in4_input"].is_null());
+    EXPECT_EQ(series(nct, "in4").at("hwkit_hwmon_in_volts"), HUGE_VAL);
 }
 
-TEST_F(SensorsExport, EachReadingInItsClassMetric)
+// Where the node exporter's own values are wrong, ours are the library's:
+// flags 0 or 1 also where the name carries a unit, humidity a ratio; energy
+// is a counter.  The names themselves are the node exporter's, compared
+// with the real one in sensors.node_exporter_names.
+TEST_F(SensorsExport, ValuesRightUnderTheNodeExportersNames)
 {
-    auto metric = [&](const std::string &chip, const std::string &feature, const std::string &kind) {
-        auto s = series(chip, feature);
-        return s.count(kind) ? s.at(kind).name + " " + printed(s.at(kind).value) : "none";
-    };
-    const std::string nct = "nct6775-isa-0290", ina = "ina226-i2c-1-40";
-    EXPECT_EQ(metric(nct, "in0", "input"), "hwkit_sensor_voltage_volts 12.100");
-    EXPECT_EQ(metric(nct, "cpu0_vid", "input"), "hwkit_sensor_voltage_volts 1.250");
-    EXPECT_EQ(metric(nct, "fan1", "min"), "hwkit_sensor_fan_rpm 600.000");
-    EXPECT_EQ(metric(nct, "temp1", "max_hyst"), "hwkit_sensor_temperature_celsius 75.000");
-    EXPECT_EQ(metric(ina, "power1", "input"), "hwkit_sensor_power_watts 12.500");
-    EXPECT_EQ(metric(ina, "energy1", "input"), "hwkit_sensor_energy_joules 1234.568");
-    EXPECT_EQ(metric(ina, "curr1", "max"), "hwkit_sensor_current_amperes 5.000");
-    EXPECT_EQ(metric(ina, "humidity1", "input"), "hwkit_sensor_humidity_percent 45.500");
-    // Alarms and faults are flags, whatever their feature's class.
-    EXPECT_EQ(metric(nct, "temp1", "alarm"), "hwkit_sensor_alarm 1.000");
-    EXPECT_EQ(metric(nct, "fan2", "fault"), "hwkit_sensor_alarm 1.000");
-    EXPECT_EQ(metric(nct, "intrusion0", "alarm"), "hwkit_sensor_alarm 1.000");
-    EXPECT_EQ(metric(ina, "curr1", "max_alarm"), "hwkit_sensor_alarm 0.000");
-    // Values without their class's unit are no reading in it.
-    EXPECT_EQ(metric(nct, "fan1", "div"), "hwkit_sensor_setting 4.000");
-    EXPECT_EQ(metric(nct, "temp1", "type"), "hwkit_sensor_setting 4.000");
-    EXPECT_EQ(metric(nct, "in0", "beep"), "hwkit_sensor_setting 1.000");
-    EXPECT_EQ(metric(ina, "power1", "average_interval"), "hwkit_sensor_setting 1.000");
+    const std::string nct = "platform_nct6775_656", ina = "i2c_1_0040";
+    EXPECT_EQ(series(ina, "curr1").at("hwkit_hwmon_curr_max_alarm_amps"), 0);
+    EXPECT_EQ(series(ina, "humidity1").at("hwkit_hwmon_humidity"), 0.455);
+    EXPECT_EQ(series(ina, "energy1").at("hwkit_hwmon_energy_joule_total"), 1234.56789);
+    EXPECT_NE(prometheus_run->out.find("# TYPE hwkit_hwmon_energy_joule_total counter\n"), std::string::npos);
+    EXPECT_EQ(series(nct, "cpu0").at("hwkit_hwmon_cpu_vid_volts"), 1.25);
+    EXPECT_EQ(series(nct, "beep_enable0").at("hwkit_hwmon_beep_enabled"), 1);
+    EXPECT_EQ(series(nct, "intrusion0").at("hwkit_hwmon_intrusion_alarm"), 1);
 }
 
 TEST_F(SensorsExport, HostileTextsEscapedAlikeInBothFormats)
 {
     // The exposition format escapes backslash, quote and line feed only;
     // bytes that are no UTF-8 become U+FFFD, one for each maximal ill-formed
-    // run, as the JSON writer replaces them.
+    // run, as the JSON writer replaces them.  Chip ids hold none of them.
     const std::string text = prometheus_run->out;
     for (const char *line : {
-             "hwkit_sensor_temperature_celsius{chip=\"nct6775-isa-0290\",feature=\"temp1\","
-             "label=\"CPU \\\"core\\\" \\\\ die\\nzone\",kind=\"input\"} 42.5\n",
-             "hwkit_sensor_temperature_celsius{chip=\"lm75-i2c-1-48\",feature=\"temp1\","
-             "label=\"Say \\\"hi\\\" \\\\ C:\\\\x\\nnext\",kind=\"input\"} 31\n",
-             "hwkit_sensor_temperature_celsius{chip=\"lm75-i2c-1-48\",feature=\"temp2\","
+             "hwkit_hwmon_sensor_label{chip=\"platform_nct6775_656\",sensor=\"temp1\","
+             "label=\"CPU \\\"core\\\" \\\\ die\\nzone\"} 1\n",
+             "hwkit_hwmon_sensor_label{chip=\"i2c_1_0048\",sensor=\"temp1\","
+             "label=\"Say \\\"hi\\\" \\\\ C:\\\\x\\nnext\"} 1\n",
+             "hwkit_hwmon_sensor_label{chip=\"i2c_1_0048\",sensor=\"temp2\","
              "label=\"\033[31m\tGeh\xC3\xA4use\xEF\xBF\xBD|\xEF\xBF\xBD" "A|\xEF\xBF\xBD\xEF\xBF\xBD|"
-             "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD\",kind=\"input\"} 32\n",
-             "hwkit_sensor_temperature_celsius{chip=\"evil\\\"x\\\"\\\\y-i2c-1-49\",feature=\"temp1\","
-             "label=\"temp1\",kind=\"input\"} 33\n",
-             "hwkit_sensor_temperature_celsius{chip=\"acpitz-acpi-0\",feature=\"temp1\",label=\"temp1\","
-             "kind=\"input\"} 27.8\n",
-             "hwkit_sensor_temperature_celsius{chip=\"acpitz-acpi-0#2\",feature=\"temp1\",label=\"temp1\","
-             "kind=\"input\"} 29.8\n",
-             "hwkit_sensors_read_errors{chip=\"evil\\\"x\\\"\\\\y-i2c-1-49\"} 0\n",
+             "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD\"} 1\n",
+             "hwkit_hwmon_chip_names{chip=\"i2c_1_0049\",chip_name=\"evil_x__y\","
+             "sensors_name=\"evil\\\"x\\\"\\\\y-i2c-1-49\"} 1\n",
+             "hwkit_hwmon_temp_celsius{chip=\"i2c_1_0049\",sensor=\"temp1\"} 33\n",
+             // Two chips of one name, each under its own device's id.
+             "hwkit_hwmon_temp_celsius{chip=\"acpi_lnxtherm:00\",sensor=\"temp1\"} 27.8\n",
+             "hwkit_hwmon_temp_celsius{chip=\"acpi_lnxtherm:01\",sensor=\"temp1\"} 29.8\n",
          })
         EXPECT_NE(text.find(line), std::string::npos) << "missing: " << line;
 
     // JSON holds the same texts, every control character escaped.
     EXPECT_EQ(feature("nct6775-isa-0290", "temp1")["label"], "CPU \"core\" \\ die\nzone");
     EXPECT_EQ(feature("lm75-i2c-1-48", "temp1")["label"], "Say \"hi\" \\ C:\\x\nnext");
-    EXPECT_EQ(feature("lm75-i2c-1-48", "temp2")["label"], series("lm75-i2c-1-48", "temp2").at("input").labels.at("label"));
+    EXPECT_EQ(feature("lm75-i2c-1-48", "temp2")["label"],
+              find_label("i2c_1_0048", "temp2"));
     EXPECT_EQ(doc["chips"][3]["name"], "evil\"x\"\\y-i2c-1-49");
+    EXPECT_EQ(doc["chips"][3]["id"], "i2c_1_0049");
     for (char c : json_run->out)
         EXPECT_TRUE((unsigned char)c >= 0x20 || c == '\n') << "a raw control byte " << (int)c;
 }
@@ -451,7 +470,9 @@ TEST_F(SensorsExportFile, LeftAloneOnEveryFailure)
 
 TEST_F(SensorsExportFile, ReplacedWholeAndReadableByTheCollector)
 {
-    umask(022);
+    // The node exporter reads the file as its own user, also where root's
+    // umask lets nobody else read new files.
+    mode_t mask = umask(077);
     run_result to_file = run_in_fixture(SENSORS_EXPORT, {"-o", file, "-c", config});
     run_result to_output = run_in_fixture(SENSORS_EXPORT, {"-c", config});
     EXPECT_EQ(to_file.status, 0) << to_file.err;
@@ -461,6 +482,7 @@ TEST_F(SensorsExportFile, ReplacedWholeAndReadableByTheCollector)
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(files(), std::vector<std::string>{"sensors.prom"});
+    umask(mask);
 }
 
 // The library's own lines about a configuration it rejects, as sensors shows them.
@@ -475,6 +497,40 @@ TEST(SensorsExportConfiguration, RejectedAsSensorsRejectsIt)
     EXPECT_EQ(exported.out, "");
     EXPECT_EQ(exported.err, sensors.err);
     EXPECT_EQ(exported.err, "Error: Line 3: Invalid keyword\nsensors_init: General parse error\n");
+}
+
+// Statements the library reports while it loads the rest: each on standard
+// error as sensors shows it, and counted for the fleet's alerts.
+TEST(SensorsExportConfiguration, StatementsPassedOverAreCounted)
+{
+    if (std::string why = host_lacks("mount-namespace"); !why.empty())
+        GTEST_SKIP() << why;
+    std::vector<std::string> args = {"-c", fixtures + "/recovered.conf"};
+    run_result sensors = run_in_fixture(SENSORS_PROGRAM, args, "board.hw");
+    args.push_back("--prometheus");
+    run_result exported = run_in_fixture(SENSORS_EXPORT, args, "board.hw");
+    EXPECT_EQ(exported.status, 0);
+    EXPECT_EQ(exported.err, sensors.err);
+    EXPECT_EQ(exported.err, "Error: Line 5: Invalid keyword\nError: Line 8: syntax error\n");
+    EXPECT_NE(exported.out.find("\nhwkit_sensors_export_config_errors 2\n"), std::string::npos);
+    EXPECT_NE(exported.out.find("{chip=\"platform_it87_656\",sensor=\"fan1\",label=\"Fan\"} 1\n"), std::string::npos);
+}
+
+// Chips that the node exporter would give one chip label keep apart by
+// their hwmon folders, or the collector would reject the whole file.
+TEST(SensorsExportChips, OneIdForTwoChipsIsMadeTwo)
+{
+    if (std::string why = host_lacks("mount-namespace"); !why.empty())
+        GTEST_SKIP() << why;
+    run_result r = run_in_fixture(SENSORS_EXPORT, {"--prometheus"}, "same-names.hw");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> temperatures;
+    for (const sample &s : parse_prometheus(r.out))
+        if (s.name == "hwkit_hwmon_temp_celsius")
+            temperatures.push_back(s.labels.at("chip") + " " + printed(s.value));
+    EXPECT_EQ(temperatures, (std::vector<std::string>{"dup_hwmon0 30.000", "dup_hwmon1 31.000", "other 32.000"}));
+    run_result json_run = run_in_fixture(SENSORS_EXPORT, {}, "same-names.hw");
+    EXPECT_EQ(json::parse(json_run.out)["chips"][1]["id"], "dup_hwmon1");
 }
 
 } // namespace
