@@ -1,7 +1,8 @@
 #!/bin/sh
 # The sensors report of the demo appliance's fixture tree, read by the real
 # libsensors in a private mount namespace; as root and, where the kernel
-# allows user namespaces, as a normal user.
+# allows user namespaces, as a normal user.  Then the same chips as
+# sensors-export gives them to Prometheus.
 # usage: demo/sensors-demo.sh BUILD-DIR
 set -u
 build=$(cd "${1:?usage: $0 BUILD-DIR}" && pwd)
@@ -31,3 +32,23 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
         printf '(this kernel gives a normal user no user namespace: %s)\n\n' "$out"
     fi
 fi
+
+# FILTER: sensors-export --prometheus over the tree, its output through the
+# shell command FILTER (none: all of it); ARGS after FILTER go to sensors-export.
+show_export() {
+    filter=$1
+    shift
+    printf '$ sensors-export --prometheus%s%s\n' "${1:+ $*}" "${filter:+ | $filter}"
+    out=$(LC_ALL=C.UTF-8 "$run" "$here/appliance.hw" "$here/sensors.conf" "$build/sensors/export/sensors-export" \
+        --prometheus "$@" 2>&1)
+    status=$?
+    printf '%s\n' "$out" | sh -c "${filter:-cat}"
+    printf '(exit status %d)\n\n' $status
+}
+
+printf '== The same monitors for Prometheus (sensors-export) ==\n'
+echo "  The node exporter's hwmon names and chip ids, with hwkit_ for node_;"
+echo "  chip_names gives each chip id the name that sensors prints."
+echo
+show_export "" 'lm75-*'
+show_export "grep -e '^hwkit_hwmon_chip_names' -e 'sensor=\"fan2\"'"

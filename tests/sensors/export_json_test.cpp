@@ -43,6 +43,7 @@ struct one_feature {
             values[i] = {&subfeatures[i], numbers[i], i < errors.size() ? errors[i] : 0};
         }
         snprintf(chip.name, sizeof chip.name, "nct6775-isa-0290");
+        chip.id = const_cast<char *>("platform_nct6775_656");
         chip.count = 1;
         features[0] = {&feature, nullptr, 0, n};
         r.chips = &chip;
