@@ -61,13 +61,13 @@ instructions() {
 report="$build/sensors/sensors -c $work/empty.conf"
 walk="$build/sensors/sensors-bench-walk $work/empty.conf"
 labelled="\$walk labels"
-prometheus="$build/sensors/sensors-export --prometheus -c $work/empty.conf"
-json="$build/sensors/sensors-export --json -c $work/empty.conf"
+prometheus="$build/sensors/export/sensors-export --prometheus -c $work/empty.conf"
+json="$build/sensors/export/sensors-export --json -c $work/empty.conf"
 echo "\$(median \$report) \$(median \$walk) \$(median \$labelled) \$(median \$prometheus) \$(median \$json)"
 if [ $callgrind = yes ]; then
     echo "\$(instructions \$report) \$(instructions \$walk) \$(instructions \$labelled)" \
         "\$(instructions \$prometheus) \$(instructions \$json)" \
-        "\$(instructions $build/sensors/sensors-export --help)"
+        "\$(instructions $build/sensors/export/sensors-export --help)"
 fi
 INNER
 chmod +x "$work/inner.sh"

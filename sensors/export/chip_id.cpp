@@ -71,7 +71,12 @@ static const char *last_component(const char *path, size_t end, size_t *length)
 static char *device_id(const char *path)
 {
     char link[PATH_MAX], device[PATH_MAX];
-    if (snprintf(link, sizeof link, "%s/device", path) >= (int)sizeof link || !realpath(link, device))
+    size_t length = strlen(path);
+    if (length + sizeof "/device" > sizeof link)
+        return cleaned_copy("", 0);
+    memcpy(link, path, length);
+    memcpy(link + length, "/device", sizeof "/device");
+    if (!realpath(link, device))
         return cleaned_copy("", 0);
     size_t name_length, type_length;
     const char *name = last_component(device, strlen(device), &name_length);

@@ -1,6 +1,5 @@
 #include "sensors/export/hwmon_metrics.h"
 
-#include <cstdio>
 #include <cstring>
 #include <sensors/sensors.h>
 
@@ -131,6 +130,10 @@ size_t hwmon_sensor_name(const char *feature_name, char *sensor, size_t size)
 {
     size_t letters = strcspn(feature_name, "0123456789");
     size_t digits = strspn(feature_name + letters, "0123456789");
-    int n = snprintf(sensor, size, "%.*s%s", (int)(letters + digits), feature_name, digits ? "" : "0");
-    return n < 0 ? 0 : (size_t)n < size ? (size_t)n : size - 1;
+    size_t n = letters + digits < size - 2 ? letters + digits : size - 2;
+    memcpy(sensor, feature_name, n);
+    if (!digits)
+        sensor[n++] = '0';
+    sensor[n] = '\0';
+    return n;
 }

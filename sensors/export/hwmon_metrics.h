@@ -27,5 +27,5 @@ int hwmon_metric_of(int subfeature_type);
 
 // The collector's sensor label of a feature: the name's letters and the
 // number after them, "0" where there is none ("temp1", "cpu0" for cpu0_vid,
-// "beep_enable0"), into sensor (room for size bytes); its length.
+// "beep_enable0"), into sensor (room for size bytes, at least 2); its length.
 size_t hwmon_sensor_name(const char *feature_name, char *sensor, size_t size);

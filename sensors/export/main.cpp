@@ -223,6 +223,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     readings r = {};
+    r.with_hwmon_names = prometheus;
     int status = 0;
     for (size_t i = 0; i < chip_count && !status; i++)
         status = read_chip(chips[i], &r) ? 1 : 0;

@@ -49,14 +49,18 @@ struct span {
 
 // The labels of a feature's samples, into the labels text:
 // {chip="…",sensor="…"}
-static void feature_labels(text *labels, const char *chip, const feature_readings &f, span *s)
+static void feature_labels(text *labels, const char *chip, size_t chip_length, const feature_readings &f, span *s)
 {
     char sensor[64];
-    s->at = labels->size;
-    text_printf(labels, "{chip=\"%s\",sensor=\"", chip);
     size_t n = hwmon_sensor_name(f.feature->name, sensor, sizeof sensor);
-    text_append(labels, sensor, n);
-    text_append(labels, "\"}", 2);
+    s->at = labels->size;
+    if (!text_reserve(labels, chip_length + n + 20))
+        return;
+    text_put(labels, "{chip=\"", 7);
+    text_put(labels, chip, chip_length);
+    text_put(labels, "\",sensor=\"", 10);
+    text_put(labels, sensor, n);
+    text_put(labels, "\"}", 2);
     s->length = labels->size - s->at;
 }
 
@@ -85,9 +89,10 @@ static int write_values(text *t, const readings &r)
     const size_t unexported = HWMON_METRIC_LIMIT;
     for (size_t ci = 0; !failed && ci < r.chip_count; ci++) {
         const chip_readings &c = r.chips[ci];
+        size_t id_length = strlen(c.id);
         for (size_t fi = c.first; fi < c.first + c.count; fi++) {
             const feature_readings &f = r.features[fi];
-            feature_labels(&labels, c.id, f, &prefixes[fi]);
+            feature_labels(&labels, c.id, id_length, f, &prefixes[fi]);
             exported[fi] = 0;
             for (size_t vi = f.first; vi < f.first + f.count; vi++) {
                 const reading &v = r.values[vi];

@@ -30,9 +30,9 @@ int read_chip(const sensors_chip_name *chip, readings *r)
         snprintf(c.name, sizeof c.name, "unknown");
     c.adapter = sensors_get_adapter_name(&chip->bus);
     c.id = hwmon_chip_id(chip->path);
-    c.hwmon_name = hwmon_chip_name(chip->path);
+    c.hwmon_name = r->with_hwmon_names ? hwmon_chip_name(chip->path) : nullptr;
     c.path = chip->path;
-    if (!c.id || !c.hwmon_name)
+    if (!c.id || (r->with_hwmon_names && !c.hwmon_name))
         return -1;
     c.first = r->feature_count;
     int feature_nr = 0;

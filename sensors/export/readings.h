@@ -21,7 +21,7 @@ struct feature_readings {
 struct chip_readings {
     char name[200];                 // as sensors prints it, "unknown" where the library can't say
     char *id;                       // the node exporter's chip label, unique among the chips read
-    char *hwmon_name;               // the name file as the node exporter cleans it
+    char *hwmon_name;               // the name file as the node exporter cleans it, where asked for
     const char *path;               // the hwmon folder, the library's
     const char *adapter;            // null where the library has no adapter name
     size_t first, count;            // its features
@@ -35,6 +35,7 @@ struct readings {
     reading *values;
     size_t chip_count, feature_count, value_count;
     size_t chip_room, feature_room, value_room;
+    bool with_hwmon_names;          // set before reading: read_chip fills hwmon_name
 };
 
 // Appends the chip with every feature that the configuration leaves in and
