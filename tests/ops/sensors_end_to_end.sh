@@ -38,6 +38,10 @@ textfile_exporter "$bin"
 served 0 1200
 
 prometheus "$bin" "$exporter" "$rules"
+# A rule file Prometheus cannot find leaves it without rules, and no error.
+for alert in HwkitHwmonAlarm HwkitFanBelowMinimum; do
+    get "$api/rules" | grep -q "\"name\":\"$alert\"" || fail "Prometheus has no rule $alert"
+done
 await "$api/query?query=hwkit_hwmon_in_alarm" '"sensor":"in0"},"value":\[[0-9.]*,"0"\]' 30 \
     "Prometheus never saw the alarm at 0"
 await "$api/query?query=hwkit_hwmon_fan_rpm" '"sensor":"fan1"},"value":\[[0-9.]*,"1200"\]' 30 \
@@ -60,7 +64,7 @@ until [ -n "$alarm_fired" ] && [ -n "$fan_fired" ]; do
 done
 echo "HwkitHwmonAlarm fired $alarm_fired s and HwkitFanBelowMinimum $fan_fired s after the flip"
 
-held=$(alerts | grep -E '"alertname":"Hwkit(HwmonAlarm|FanBelowMinimum)"')
+held=$(alerts)
 hwmon_alarm=$(printf '%s\n' "$held" | grep '"alertname":"HwkitHwmonAlarm"')
 fan_alert=$(printf '%s\n' "$held" | grep '"alertname":"HwkitFanBelowMinimum"')
 [ "$(printf '%s\n' "$hwmon_alarm" | wc -l)" -eq 1 ] || fail "HwkitHwmonAlarm is not for the one flag raised: $hwmon_alarm"
