@@ -511,7 +511,7 @@ TEST(SensorsExportConfiguration, StatementsPassedOverAreCounted)
     run_result exported = run_in_fixture(SENSORS_EXPORT, args, "board.hw");
     EXPECT_EQ(exported.status, 0);
     EXPECT_EQ(exported.err, sensors.err);
-    EXPECT_EQ(exported.err, "Error: Line 5: Invalid keyword\nError: Line 8: syntax error\n");
+    EXPECT_EQ(exported.err, "Error: Line 5: Invalid keyword\nError: Line 8: Invalid keyword\n");
     EXPECT_NE(exported.out.find("\nhwkit_sensors_export_config_errors 2\n"), std::string::npos);
     EXPECT_NE(exported.out.find("{chip=\"platform_it87_656\",sensor=\"fan1\",label=\"Fan\"} 1\n"), std::string::npos);
 }
