@@ -171,7 +171,8 @@ int write_prometheus(FILE *out, const readings &r, time_t now, int config_errors
                       "Each chip's names: the node exporter's chip_name and the name that sensors prints.", "gauge");
         for (size_t ci = 0; ci < r.chip_count; ci++) {
             const chip_readings &c = r.chips[ci];
-            text_printf(&t, "hwkit_hwmon_chip_names{chip=\"%s\",chip_name=\"%s\",sensors_name=\"", c.id, c.hwmon_name);
+            text_printf(&t, "hwkit_hwmon_chip_names{chip=\"%s\",chip_name=\"%s\",sensors_name=\"", c.id,
+                        c.hwmon_name ? c.hwmon_name : "");
             append_label_value(&t, c.name);
             text_append(&t, "\"} 1\n", 5);
         }
