@@ -1,7 +1,6 @@
 #include "sensors/export/chip_id.h"
 #include "sensors/export/utf8.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
